@@ -1,0 +1,37 @@
+# Shared build settings for every Aubadine target.
+
+# Warnings for our own targets (not for third-party code).
+function(aubadine_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
+    -Wno-missing-field-initializers)
+  if(AUBADINE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+if(AUBADINE_SANITIZE)
+  add_compile_options(-fsanitize=${AUBADINE_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=${AUBADINE_SANITIZE})
+endif()
+
+# aubadine_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l1 l2])
+# A GoogleTest executable under build/tests, registered with CTest test by test.
+function(aubadine_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  aubadine_warnings(${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    AUBADINE_BIN_DIR="${AUBADINE_BIN_DIR}"
+    AUBADINE_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/tests"
+    AUBADINE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}"
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+endfunction()

@@ -1,0 +1,417 @@
+/*
+ * bass.h: the public interface of libbass.so, Aubadine's own audio library.
+ *
+ * It offers the BASS 2.1 programming interface that the player was written against:
+ * the same function names, argument orders, records and constants, with C linkage.
+ * The player never links against it; it loads libbass.so at run time from its own folder
+ * and binds every name below (audiolib/Dynamic_Bass.h).
+ *
+ * Conventions
+ * - Handles are 32-bit; 0 means failure. BOOL results are non-zero for success.
+ * - Every function that fails sets the calling thread's error code (BASS_ErrorGetCode);
+ *   every function that succeeds sets it to BASS_OK.
+ * - Byte positions and lengths are 64-bit counts of 16-bit samples in the channel's own
+ *   sample rate and channel count.
+ * - "user" values are handed back unchanged to the callbacks they were given with.
+ * - No function lets a C++ exception escape.
+ * - Functions for recording, samples, 3D sound, EAX, channel links and attribute sliding
+ *   are present so that the whole interface binds, and answer failure with
+ *   BASS_ERROR_NOTAVAIL: nothing in the player uses them.
+ */
+#ifndef AUBADINE_BASS_H
+#define AUBADINE_BASS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define BASSDEF __attribute__((visibility("default")))
+#else
+#define BASSDEF
+#endif
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef uint64_t QWORD;
+typedef int32_t BOOL;
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+typedef DWORD HMUSIC;   /* tracker module handle */
+typedef DWORD HSAMPLE;  /* sample handle */
+typedef DWORD HCHANNEL; /* sample playback channel handle */
+typedef DWORD HSTREAM;  /* stream handle */
+typedef DWORD HRECORD;  /* recording handle */
+typedef DWORD HSYNC;    /* synchronizer handle */
+typedef DWORD HDSP;     /* DSP handle */
+typedef DWORD HFX;      /* effect handle */
+
+#define MAKELONG_BASS(lo, hi) ((DWORD)(((WORD)(lo)) | ((DWORD)((WORD)(hi))) << 16))
+
+/* The version this library reports: major 2 in the low word, minor 1 in the high word. */
+#define BASSVERSION 0x00010002u
+
+/* ---- error codes (BASS_ErrorGetCode) ---- */
+#define BASS_OK 0             /* all is OK */
+#define BASS_ERROR_MEM 1      /* memory error */
+#define BASS_ERROR_FILEOPEN 2 /* the file could not be opened */
+#define BASS_ERROR_DRIVER 3   /* no free or usable output device */
+#define BASS_ERROR_HANDLE 5   /* the handle is not valid */
+#define BASS_ERROR_FORMAT 6   /* unsupported sample format */
+#define BASS_ERROR_POSITION 7 /* invalid position */
+#define BASS_ERROR_INIT 8     /* BASS_Init has not been called successfully */
+#define BASS_ERROR_START 9    /* output is paused or stopped (BASS_Stop/BASS_Pause) */
+#define BASS_ERROR_ALREADY 14 /* already initialised, paused or in the requested state */
+#define BASS_ERROR_NOPAUSE 16 /* the channel is not paused */
+#define BASS_ERROR_NOCHAN 18  /* no channel could be had */
+#define BASS_ERROR_ILLTYPE 19 /* an illegal type was given */
+#define BASS_ERROR_ILLPARAM 20 /* an illegal parameter was given */
+#define BASS_ERROR_DEVICE 23  /* illegal device number */
+#define BASS_ERROR_NOPLAY 24  /* the channel is not playing */
+#define BASS_ERROR_FREQ 25    /* illegal sample rate */
+#define BASS_ERROR_NOTFILE 27 /* the stream is not a file stream */
+#define BASS_ERROR_EMPTY 31   /* the file holds no sound */
+#define BASS_ERROR_NONET 32   /* no connection could be opened */
+#define BASS_ERROR_CREATE 33  /* the file or stream could not be created */
+#define BASS_ERROR_NOFX 34    /* the effect is not available */
+#define BASS_ERROR_PLAYING 35 /* the channel is playing */
+#define BASS_ERROR_NOTAVAIL 37 /* the requested data or function is not available */
+#define BASS_ERROR_DECODE 38  /* the channel is a decoding channel */
+#define BASS_ERROR_FILEFORM 41 /* unsupported file format */
+#define BASS_ERROR_CODEC 44   /* no codec for the file's audio */
+#define BASS_ERROR_UNKNOWN -1 /* some other problem */
+
+/* ---- BASS_SetConfig / BASS_GetConfig options ---- */
+#define BASS_CONFIG_BUFFER 0       /* playback buffer length, ms */
+#define BASS_CONFIG_UPDATEPERIOD 1 /* mixing period, ms */
+#define BASS_CONFIG_MAXVOL 3       /* top of the volume scale (BASS_SetVolume, global volumes) */
+#define BASS_CONFIG_GVOL_SAMPLE 4  /* global sample volume, 0..MAXVOL */
+#define BASS_CONFIG_GVOL_STREAM 5  /* global stream volume, 0..MAXVOL */
+#define BASS_CONFIG_GVOL_MUSIC 6   /* global tracker music volume, 0..MAXVOL */
+#define BASS_CONFIG_NET_TIMEOUT 11 /* network connection timeout, ms */
+#define BASS_CONFIG_NET_BUFFER 12  /* network buffer length, ms */
+
+/* ---- BASS_Init flags ---- */
+#define BASS_DEVICE_8BITS 1
+#define BASS_DEVICE_MONO 2
+#define BASS_DEVICE_3D 4
+#define BASS_DEVICE_LATENCY 256
+
+/* ---- sample, stream and music flags ---- */
+#define BASS_SAMPLE_8BITS 1    /* 8-bit samples */
+#define BASS_SAMPLE_MONO 2     /* mono */
+#define BASS_SAMPLE_LOOP 4     /* loop at the end */
+#define BASS_SAMPLE_3D 8
+#define BASS_SAMPLE_SOFTWARE 0x10
+#define BASS_SAMPLE_FX 0x80    /* effects may be set on the channel */
+#define BASS_SAMPLE_FLOAT 0x100
+#define BASS_STREAM_PRESCAN 0x20000 /* exact length and seeking of MP3 by scanning the file */
+#define BASS_STREAM_AUTOFREE 0x40000
+#define BASS_STREAM_RESTRATE 0x80000
+#define BASS_STREAM_BLOCK 0x100000
+#define BASS_STREAM_DECODE 0x200000
+#define BASS_STREAM_META 0x400000   /* ask a network server for Shoutcast metadata */
+#define BASS_STREAM_STATUS 0x800000
+#define BASS_MUSIC_RAMP 0x200
+#define BASS_MUSIC_RAMPS 0x400      /* sensitive ramping */
+#define BASS_MUSIC_SURROUND 0x800
+#define BASS_MUSIC_SURROUND2 0x1000
+#define BASS_MUSIC_FT2MOD 0x2000
+#define BASS_MUSIC_PT1MOD 0x4000
+#define BASS_MUSIC_CALCLEN 0x8000   /* compute the play length at load time */
+#define BASS_MUSIC_NONINTER 0x10000
+#define BASS_MUSIC_POSRESET 0x20000 /* stop all notes when seeking */
+#define BASS_MUSIC_STOPBACK 0x80000
+#define BASS_MUSIC_NOSAMPLE 0x100000
+
+/* Position in a tracker module given as seconds: MAKELONG(seconds, 0xFFFF), sign-extended
+   to 64 bits when passed to BASS_ChannelSetPosition / returned from BASS_ChannelGetPosition. */
+#define BASS_MUSIC_POS_SECONDS(s) ((QWORD)(int64_t)(int32_t)MAKELONG_BASS((s), 0xFFFF))
+
+/* ---- BASS_ChannelGetInfo channel types (ctype) ---- */
+#define BASS_CTYPE_SAMPLE 1
+#define BASS_CTYPE_RECORD 2
+#define BASS_CTYPE_STREAM 0x10000
+#define BASS_CTYPE_STREAM_WAV 0x10001
+#define BASS_CTYPE_STREAM_OGG 0x10002
+#define BASS_CTYPE_STREAM_MP1 0x10003
+#define BASS_CTYPE_STREAM_MP2 0x10004
+#define BASS_CTYPE_STREAM_MP3 0x10005
+#define BASS_CTYPE_STREAM_WMA 0x10300
+#define BASS_CTYPE_STREAM_CD 0x10200
+#define BASS_CTYPE_MUSIC_MOD 0x20000
+#define BASS_CTYPE_MUSIC_MTM 0x20001
+#define BASS_CTYPE_MUSIC_S3M 0x20002
+#define BASS_CTYPE_MUSIC_XM 0x20003
+#define BASS_CTYPE_MUSIC_IT 0x20004
+#define BASS_CTYPE_MUSIC_MO3 0x00100 /* flag added to the module type */
+
+/* ---- BASS_ChannelIsActive ---- */
+#define BASS_ACTIVE_STOPPED 0
+#define BASS_ACTIVE_PLAYING 1
+#define BASS_ACTIVE_STALLED 2
+#define BASS_ACTIVE_PAUSED 3
+
+/* ---- BASS_StreamGetTags kinds ---- */
+#define BASS_TAG_ID3 0   /* the 128-byte ID3v1 block */
+#define BASS_TAG_ID3V2 1 /* the ID3v2 block */
+#define BASS_TAG_OGG 2   /* Ogg comments: NUL-separated "NAME=value" strings, ended by an empty one */
+#define BASS_TAG_HTTP 3  /* HTTP headers: NUL-separated, ended by an empty one */
+#define BASS_TAG_ICY 4   /* ICY headers: NUL-separated, ended by an empty one */
+#define BASS_TAG_META 5  /* Shoutcast metadata text: "StreamTitle='...';..." */
+
+/* ---- BASS_StreamGetFilePosition modes ---- */
+#define BASS_FILEPOS_CURRENT 0
+#define BASS_FILEPOS_DOWNLOAD 1
+#define BASS_FILEPOS_END 2 /* total size of the file */
+#define BASS_FILEPOS_START 3
+
+/* ---- BASS_ChannelSetSync kinds ---- */
+#define BASS_SYNC_POS 0
+#define BASS_SYNC_END 2      /* the channel reached its end; called once the last sample is heard */
+#define BASS_SYNC_META 4     /* new Shoutcast metadata; data = address of the text */
+#define BASS_SYNC_DOWNLOAD 7 /* a network file stream has been downloaded completely */
+#define BASS_SYNC_MIXTIME 0x40000000
+
+/* ---- BASS_ChannelGetData ---- */
+#define BASS_DATA_FFT512 0x80000000u  /* 512-sample FFT: 256 float magnitudes */
+#define BASS_DATA_FFT1024 0x80000001u /* 1024-sample FFT: 512 float magnitudes */
+#define BASS_DATA_FFT2048 0x80000002u /* 2048-sample FFT: 1024 float magnitudes */
+#define BASS_DATA_FFT_INDIVIDUAL 0x10u /* one FFT per channel, interleaved */
+
+/* ---- stream procedure results ---- */
+#define BASS_STREAMPROC_END 0x80000000u /* or-ed into the byte count: the stream ends after these bytes */
+
+/* ---- DirectX 8 effect types (BASS_ChannelSetFX) ---- */
+#define BASS_FX_CHORUS 0
+#define BASS_FX_COMPRESSOR 1
+#define BASS_FX_DISTORTION 2
+#define BASS_FX_ECHO 3
+#define BASS_FX_FLANGER 4
+#define BASS_FX_GARGLE 5
+#define BASS_FX_I3DL2REVERB 6
+#define BASS_FX_PARAMEQ 7
+#define BASS_FX_REVERB 8
+
+/* ---- records ---- */
+typedef struct {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} BASS_GUID;
+
+/* Device information: 60 bytes; set size to 60 before calling BASS_GetInfo. */
+typedef struct {
+    DWORD size;      /* size of this record (set by the caller) */
+    DWORD flags;     /* device capabilities */
+    DWORD hwsize;    /* hardware memory (0: none) */
+    DWORD hwfree;
+    DWORD freesam;
+    DWORD free3d;
+    DWORD minrate;   /* lowest and highest sample rates the output takes */
+    DWORD maxrate;
+    BOOL eax;
+    DWORD minbuf;    /* recommended minimum buffer length, ms */
+    DWORD dsver;     /* effects level: 8 or more means the DirectX 8 effects are available */
+    DWORD latency;   /* delay before a sample is heard, ms */
+    DWORD initflags; /* flags given to BASS_Init */
+    DWORD speakers;  /* number of speakers */
+    DWORD freq;      /* output sample rate */
+} BASS_INFO;
+
+typedef struct {
+    DWORD size;
+    DWORD flags;
+    DWORD formats;
+    DWORD inputs;
+    BOOL singlein;
+} BASS_RECORDINFO;
+
+typedef struct {
+    DWORD freq;
+    DWORD volume;
+    int pan;
+    DWORD flags;
+    DWORD length;
+    DWORD max;
+} BASS_SAMPLE;
+
+typedef struct {
+    DWORD freq;  /* sample rate, Hz */
+    DWORD chans; /* channels */
+    DWORD flags; /* BASS_SAMPLE_xxx / BASS_STREAM_xxx / BASS_MUSIC_xxx; bit 0 = 8-bit */
+    DWORD ctype; /* BASS_CTYPE_xxx */
+} BASS_CHANNELINFO;
+
+typedef struct {
+    float x, y, z;
+} BASS_3DVECTOR;
+
+typedef struct {
+    float fCenter;    /* Hz, 80..16000 */
+    float fBandwidth; /* semitones, 1..36 */
+    float fGain;      /* dB, -15..15 */
+} BASS_FXPARAMEQ;
+
+typedef struct {
+    float fWetDryMix;  /* percent, 0..100 */
+    float fFeedback;   /* percent, 0..100 */
+    float fLeftDelay;  /* ms, 1..2000 */
+    float fRightDelay; /* ms, 1..2000 */
+    BOOL lPanDelay;    /* 0 or 1 */
+} BASS_FXECHO;
+
+typedef struct {
+    float fInGain;          /* dB, -96..0 */
+    float fReverbMix;       /* dB, -96..0 */
+    float fReverbTime;      /* ms, 0.001..3000 */
+    float fHighFreqRTRatio; /* 0.001..0.999 */
+} BASS_FXREVERB;
+
+/* ---- callbacks ----
+   All run on one of the library's own threads, never on the caller's. */
+
+/* Pull stream: fill buffer with up to length bytes; return the count given, or-ed with
+   BASS_STREAMPROC_END when the stream ends after them. Runs on the mixing thread. */
+typedef DWORD(STREAMPROC)(HSTREAM handle, void* buffer, DWORD length, void* user);
+/* Sync: data depends on the kind (BASS_SYNC_META: address of the metadata text).
+   Runs on the library's sync thread; it may call any library function. */
+typedef void(SYNCPROC)(HSYNC handle, DWORD channel, uintptr_t data, void* user);
+/* DSP: buffer holds whole frames of 16-bit samples in the channel's channel count, length
+   in bytes; change them in place. Runs on the mixing thread: must not block. */
+typedef void(DSPPROC)(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);
+typedef void(DOWNLOADPROC)(const void* buffer, DWORD length, void* user);
+typedef DWORD(STREAMFILEPROC)(DWORD action, DWORD param1, DWORD param2, void* user);
+typedef BOOL(RECORDPROC)(HRECORD handle, const void* buffer, DWORD length, void* user);
+
+/* ---- general ---- */
+BASSDEF DWORD BASS_SetConfig(DWORD option, DWORD value); /* returns the new value, or -1 */
+BASSDEF DWORD BASS_GetConfig(DWORD option);              /* -1 for an unknown option */
+BASSDEF DWORD BASS_GetVersion(void);                     /* BASSVERSION */
+BASSDEF const char* BASS_GetDeviceDescription(DWORD device); /* 0 = no sound, 1 = default output */
+BASSDEF int BASS_ErrorGetCode(void);                      /* the calling thread's last error */
+BASSDEF BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const BASS_GUID* clsid);
+BASSDEF BOOL BASS_SetDevice(DWORD device);
+BASSDEF DWORD BASS_GetDevice(void);
+BASSDEF BOOL BASS_Free(void);
+BASSDEF void* BASS_GetDSoundObject(DWORD object);
+BASSDEF BOOL BASS_GetInfo(BASS_INFO* info);
+BASSDEF BOOL BASS_Update(void);
+BASSDEF float BASS_GetCPU(void);
+BASSDEF BOOL BASS_Start(void);
+BASSDEF BOOL BASS_Stop(void);
+BASSDEF BOOL BASS_Pause(void);
+BASSDEF BOOL BASS_SetVolume(DWORD volume);
+BASSDEF DWORD BASS_GetVolume(void);
+
+/* ---- 3D and EAX (not available) ---- */
+BASSDEF BOOL BASS_Set3DFactors(float distf, float rollf, float doppf);
+BASSDEF BOOL BASS_Get3DFactors(float* distf, float* rollf, float* doppf);
+BASSDEF BOOL BASS_Set3DPosition(const BASS_3DVECTOR* pos, const BASS_3DVECTOR* vel,
+                                const BASS_3DVECTOR* front, const BASS_3DVECTOR* top);
+BASSDEF BOOL BASS_Get3DPosition(BASS_3DVECTOR* pos, BASS_3DVECTOR* vel, BASS_3DVECTOR* front,
+                                BASS_3DVECTOR* top);
+BASSDEF void BASS_Apply3D(void);
+BASSDEF BOOL BASS_SetEAXParameters(int env, float vol, float decay, float damp);
+BASSDEF BOOL BASS_GetEAXParameters(DWORD* env, float* vol, float* decay, float* damp);
+
+/* ---- tracker music ---- */
+BASSDEF HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags,
+                              DWORD freq);
+BASSDEF BOOL BASS_MusicFree(HMUSIC handle);
+BASSDEF const char* BASS_MusicGetName(HMUSIC handle);
+BASSDEF DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen); /* playlen: bytes, else orders */
+BASSDEF BOOL BASS_MusicSetAttribute(HMUSIC handle, DWORD attrib, DWORD value);
+BASSDEF DWORD BASS_MusicGetAttribute(HMUSIC handle, DWORD attrib);
+
+/* ---- samples (not available) ---- */
+BASSDEF HSAMPLE BASS_SampleLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD max,
+                                DWORD flags);
+BASSDEF void* BASS_SampleCreate(DWORD length, DWORD freq, DWORD max, DWORD flags);
+BASSDEF HSAMPLE BASS_SampleCreateDone(void);
+BASSDEF BOOL BASS_SampleFree(HSAMPLE handle);
+BASSDEF BOOL BASS_SampleGetInfo(HSAMPLE handle, BASS_SAMPLE* info);
+BASSDEF BOOL BASS_SampleSetInfo(HSAMPLE handle, const BASS_SAMPLE* info);
+BASSDEF HCHANNEL BASS_SampleGetChannel(HSAMPLE handle, BOOL onlynew);
+BASSDEF BOOL BASS_SampleStop(HSAMPLE handle);
+
+/* ---- streams ---- */
+BASSDEF HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user);
+BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length,
+                                      DWORD flags);
+BASSDEF HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
+                                     void* user);
+BASSDEF HSTREAM BASS_StreamCreateFileUser(BOOL buffered, DWORD flags, STREAMFILEPROC* proc,
+                                          void* user);
+BASSDEF BOOL BASS_StreamFree(HSTREAM handle);
+BASSDEF QWORD BASS_StreamGetLength(DWORD handle); /* bytes; -1 when unknown */
+BASSDEF const char* BASS_StreamGetTags(HSTREAM handle, DWORD tags); /* owned by the stream */
+BASSDEF DWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode); /* -1 on failure */
+
+/* ---- recording (not available) ---- */
+BASSDEF const char* BASS_RecordGetDeviceDescription(DWORD device);
+BASSDEF BOOL BASS_RecordInit(int device);
+BASSDEF BOOL BASS_RecordSetDevice(DWORD device);
+BASSDEF DWORD BASS_RecordGetDevice(void);
+BASSDEF BOOL BASS_RecordFree(void);
+BASSDEF BOOL BASS_RecordGetInfo(BASS_RECORDINFO* info);
+BASSDEF const char* BASS_RecordGetInputName(int input);
+BASSDEF BOOL BASS_RecordSetInput(int input, DWORD setting);
+BASSDEF DWORD BASS_RecordGetInput(int input);
+BASSDEF HRECORD BASS_RecordStart(DWORD freq, DWORD chans, DWORD flags, RECORDPROC* proc, void* user);
+
+/* ---- channels ---- */
+BASSDEF float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
+BASSDEF QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos);
+BASSDEF DWORD BASS_ChannelGetDevice(DWORD handle);
+BASSDEF DWORD BASS_ChannelIsActive(DWORD handle); /* BASS_ACTIVE_xxx */
+BASSDEF BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
+BASSDEF BOOL BASS_ChannelSetFlags(DWORD handle, DWORD flags);
+BASSDEF BOOL BASS_ChannelPreBuf(DWORD handle);
+BASSDEF BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+BASSDEF BOOL BASS_ChannelStop(DWORD handle);
+BASSDEF BOOL BASS_ChannelPause(DWORD handle);
+/* freq -1 and volume -1 leave those unchanged; pan -100 (left) .. 100 (right), -101 leaves it. */
+BASSDEF BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan);
+BASSDEF BOOL BASS_ChannelGetAttributes(DWORD handle, DWORD* freq, DWORD* volume, int* pan);
+BASSDEF BOOL BASS_ChannelSlideAttributes(DWORD handle, int freq, int volume, int pan, DWORD time);
+BASSDEF DWORD BASS_ChannelIsSliding(DWORD handle);
+BASSDEF BOOL BASS_ChannelSet3DAttributes(DWORD handle, int mode, float min, float max, int iangle,
+                                         int oangle, int outvol);
+BASSDEF BOOL BASS_ChannelGet3DAttributes(DWORD handle, DWORD* mode, float* min, float* max,
+                                         DWORD* iangle, DWORD* oangle, DWORD* outvol);
+BASSDEF BOOL BASS_ChannelSet3DPosition(DWORD handle, const BASS_3DVECTOR* pos,
+                                       const BASS_3DVECTOR* orient, const BASS_3DVECTOR* vel);
+BASSDEF BOOL BASS_ChannelGet3DPosition(DWORD handle, BASS_3DVECTOR* pos, BASS_3DVECTOR* orient,
+                                       BASS_3DVECTOR* vel);
+BASSDEF BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos);
+BASSDEF QWORD BASS_ChannelGetPosition(DWORD handle); /* -1 on failure */
+BASSDEF DWORD BASS_ChannelGetLevel(DWORD handle);    /* LOWORD left, HIWORD right, 0..32768 */
+BASSDEF DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length); /* -1 on failure */
+BASSDEF HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
+BASSDEF BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync);
+BASSDEF HDSP BASS_ChannelSetDSP(DWORD handle, DSPPROC* proc, void* user, int priority);
+BASSDEF BOOL BASS_ChannelRemoveDSP(DWORD handle, HDSP dsp);
+BASSDEF BOOL BASS_ChannelSetEAXMix(DWORD handle, float mix);
+BASSDEF BOOL BASS_ChannelGetEAXMix(DWORD handle, float* mix);
+BASSDEF BOOL BASS_ChannelSetLink(DWORD handle, DWORD chan);
+BASSDEF BOOL BASS_ChannelRemoveLink(DWORD handle, DWORD chan);
+BASSDEF HFX BASS_ChannelSetFX(DWORD handle, DWORD type, DWORD priority);
+BASSDEF BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
+
+/* ---- effects ---- */
+BASSDEF BOOL BASS_FXSetParameters(HFX handle, const void* par);
+BASSDEF BOOL BASS_FXGetParameters(HFX handle, void* par);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,54 @@
+/*
+ * basswma.h: the public interface of libbasswma.so, the Windows Media audio add-on of
+ * Aubadine's audio library (BASS 2.1 WMA add-on interface, C linkage).
+ *
+ * Streams it creates are channels of libbass.so: every BASS_Channel* call applies to them
+ * and BASS_StreamFree releases them. Encoding functions are present so that the whole
+ * interface binds, and answer failure with BASS_ERROR_NOTAVAIL.
+ */
+#ifndef AUBADINE_BASSWMA_H
+#define AUBADINE_BASSWMA_H
+
+#include "bass.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef DWORD HWMENCODE;
+
+#define BASS_ERROR_WMA_LICENSE 1000 /* the file is protected */
+#define BASS_ERROR_WMA_WM9 1001
+
+/* flag for BASS_WMA_StreamCreateFile on network addresses ("mms://", "http://") */
+#define BASS_WMA_NETWORK 4
+
+typedef void(CLIENTCONNECTPROC)(HWMENCODE handle, BOOL connect, const char* ip, void* user);
+typedef void(WMENCODEPROC)(HWMENCODE handle, DWORD type, const void* buffer, DWORD length, void* user);
+
+BASSDEF HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length,
+                                          DWORD flags);
+BASSDEF HSTREAM BASS_WMA_StreamCreateFileUser(BOOL buffered, DWORD flags, STREAMFILEPROC* proc,
+                                              void* user);
+BASSDEF void* BASS_WMA_GetIWMReader(HSTREAM handle);
+BASSDEF const DWORD* BASS_WMA_EncodeGetRates(DWORD freq, DWORD chans, DWORD flags);
+BASSDEF HWMENCODE BASS_WMA_EncodeOpen(DWORD freq, DWORD chans, DWORD flags, DWORD bitrate,
+                                      WMENCODEPROC* proc, void* user);
+BASSDEF HWMENCODE BASS_WMA_EncodeOpenFile(DWORD freq, DWORD chans, DWORD flags, DWORD bitrate,
+                                          const char* file);
+BASSDEF HWMENCODE BASS_WMA_EncodeOpenNetwork(DWORD freq, DWORD chans, DWORD flags, DWORD bitrate,
+                                             DWORD port, DWORD clients);
+BASSDEF HWMENCODE BASS_WMA_EncodeOpenPublish(DWORD freq, DWORD chans, DWORD flags, DWORD bitrate,
+                                             const char* url, const char* user, const char* pass);
+BASSDEF DWORD BASS_WMA_EncodeGetPort(HWMENCODE handle);
+BASSDEF BOOL BASS_WMA_EncodeSetNotify(HWMENCODE handle, CLIENTCONNECTPROC* proc, void* user);
+BASSDEF DWORD BASS_WMA_EncodeGetClients(HWMENCODE handle);
+BASSDEF BOOL BASS_WMA_EncodeSetTag(HWMENCODE handle, const char* tag, const char* text);
+BASSDEF BOOL BASS_WMA_EncodeWrite(HWMENCODE handle, const void* buffer, DWORD length);
+BASSDEF BOOL BASS_WMA_EncodeClose(HWMENCODE handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
