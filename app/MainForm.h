@@ -1,0 +1,108 @@
+// TForm1: the player's main window. It reads the settings and the playlist, chooses the
+// first track, hands tracks to the engine and moves on when a track ends (start-up and
+// track selection), and carries the splash/about picture, the tray icon and its menu.
+// Everything here runs on the UI thread.
+#pragma once
+
+#include "BASSPlayer.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+
+class TForm1 : public QWidget {
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The start-up sequence. False when the program is to end at once (empty playlist:
+    // the playlist editor has been started); the caller then exits with code 0.
+    bool FormCreate();
+
+    // ---- start-up, playlist and track selection ----
+    void ReadSettings();
+    bool WriteSettings();  // false when the settings could not be written
+    int RandomTrack();     // uniform over 1..Count
+    void UpdateNavigation();
+    void PlayTrack(int n);
+    void ChangeMode(TBASSPlayer* Sender, TPlayerMode OldMode, TPlayerMode NewMode);
+
+    // ---- window, tray icon and menu ----
+    void HideMainWindow();
+    void ShowMainWindow();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void Timer1Timer();
+    void FormClose();
+    void N3Click();  // Exit
+    void N5Click();  // Pause
+    void N6Click();  // Play
+    void N8Click();  // Previous
+    void N9Click();  // Next
+    void N10Click(); // Shuffle
+    void N11Click(); // Panel
+    void N12Click(); // Random
+    void N13Click(); // About
+    void Button1Click();
+
+    // Random(N): uniform over 0..N-1, from the generator seeded once at start-up.
+    int Random(int N);
+    void SeedRandom(unsigned seed) { rng_.seed(seed); }
+    // Where FormCreate takes its seed from: the clock, unless a test fixes it.
+    std::function<unsigned()> SeedSource;
+
+    // ---- state, for the menu and for tests ----
+    int TrackIndex() const { return FTrackIndex; }
+    const std::string& Path() const { return FPath; }
+    const std::vector<std::string>& Tracks() const { return Tracks_; }
+    TBASSPlayer* Player() const { return Player_.get(); }
+    bool SkipAutoNext() const { return FSkipAutoNext; }
+    QAction* MenuItem(int n) const;  // N1 .. N13
+    QMenu* PopupMenu() const { return PopupMenu1; }
+    QTimer* SplashTimer() const { return Timer1; }
+    QSystemTrayIcon* TrayIcon() const { return TrayIcon_; }
+    QPushButton* CloseButton() const { return Button1; }
+    QLabel* WebLabel() const { return Label1; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildComponents();
+    void CenterOnDesktop();
+
+    int FTrackIndex = 0;
+    std::string FPath;
+    bool FSkipAutoNext = false;
+    bool started_ = false;  // start-up chose a track; the close sequence applies
+    bool closed_ = false;
+    bool shownOnce_ = false;
+    std::unique_ptr<TBASSPlayer> Player_;
+    std::vector<std::string> Tracks_;
+    std::mt19937 rng_;
+
+    QLabel* Image1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* SettingsMenu = nullptr;
+    QAction* N[14] = {};
+    QPushButton* Button1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QSystemTrayIcon* TrayIcon_ = nullptr;
+};
+
+// The maker's web address shown by the about window.
+inline constexpr const char* kWebAddress = "https://aubadine.example.org/";

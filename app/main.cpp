@@ -1,0 +1,62 @@
+// Lirren, the Aubadine player: started at log-on, it plays the user's playlist and lives
+// in the notification area until it is told to end.
+#include "MainForm.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGHUP (the session ending) reach the event loop through a socket pair, so
+// the close sequence runs on the UI thread like any other close request.
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+void InstallTerminationHandlers(TForm1& form)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
+    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form, notifier] {
+        notifier->setEnabled(false);
+        char c;
+        [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &c, 1);
+        form.close();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lirren"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velkor Aubadine"));
+    // The window is hidden most of the time; only closing it ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TForm1 form;
+    if (!form.FormCreate())
+        return 0;
+    InstallTerminationHandlers(form);
+    // The desktop's session-end request runs the same close sequence.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,89 @@
+#include "MessageWindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class PostedMessage : public QEvent {
+public:
+    PostedMessage(uint32_t m, WPARAM w, LPARAM l) : QEvent(kPostedMessageEvent), msg(m), wParam(w), lParam(l) {}
+    uint32_t msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class Receiver : public QObject {
+public:
+    explicit Receiver(TMessageWindow::WindowProc p) : proc(std::move(p)) {}
+    bool event(QEvent* e) override
+    {
+        if (e->type() != kPostedMessageEvent)
+            return QObject::event(e);
+        auto* m = static_cast<PostedMessage*>(e);
+        if (proc)
+            proc(m->msg, m->wParam, m->lParam);
+        return true;
+    }
+    TMessageWindow::WindowProc proc;
+};
+
+// Live windows by handle. Posting looks the handle up under the lock, so a window that is
+// being destroyed on the UI thread is either still registered (and Qt drops the pending
+// events with the receiver) or already gone (and the post fails).
+std::mutex registryMutex;
+std::unordered_map<HWND, Receiver*> registry;
+std::atomic<HWND> nextHandle{1};
+
+}  // namespace
+
+struct TMessageWindow::Impl {
+    Receiver receiver;
+    explicit Impl(WindowProc p) : receiver(std::move(p)) {}
+};
+
+TMessageWindow::TMessageWindow(WindowProc proc) : impl_(std::make_unique<Impl>(std::move(proc)))
+{
+    handle_ = nextHandle.fetch_add(1);
+    std::lock_guard lock(registryMutex);
+    registry[handle_] = &impl_->receiver;
+}
+
+TMessageWindow::~TMessageWindow()
+{
+    {
+        std::lock_guard lock(registryMutex);
+        registry.erase(handle_);
+    }
+    QCoreApplication::removePostedEvents(&impl_->receiver, kPostedMessageEvent);
+}
+
+void TMessageWindow::Send(uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    if (impl_->receiver.proc)
+        impl_->receiver.proc(msg, wParam, lParam);
+}
+
+bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    std::lock_guard lock(registryMutex);
+    auto it = registry.find(window);
+    if (it == registry.end())
+        return false;
+    QCoreApplication::postEvent(it->second, new PostedMessage(msg, wParam, lParam));
+    return true;
+}
+
+void ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::sendPostedEvents();
+}
