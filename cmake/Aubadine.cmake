@@ -14,12 +14,18 @@ if(AUBADINE_SANITIZE)
   add_link_options(-fsanitize=${AUBADINE_SANITIZE})
 endif()
 
-# aubadine_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l1 l2])
+# aubadine_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l1 l2] [QT_MAIN])
 # A GoogleTest executable under build/tests, registered with CTest test by test.
+# QT_MAIN: the test runs inside a QApplication (Qt's offscreen platform unless set).
 function(aubadine_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  if(T_QT_MAIN)
+    set(main_lib aubadine_qt_test_main)
+  else()
+    set(main_lib GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock ${main_lib} Threads::Threads)
   aubadine_warnings(${name})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
