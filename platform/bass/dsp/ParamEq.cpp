@@ -15,6 +15,8 @@ namespace aubadine::dsp::kit {
 namespace {
 
 constexpr size_t kChunk = 16; // frames between two designs while a change glides
+constexpr size_t kMaxRun = 256; // frames between two checks for a died-away memory
+constexpr double kSilent = 1e-12; // -240 dB
 
 struct Shape {
     double log2Center;
@@ -62,8 +64,8 @@ public:
     void process(float* data, size_t frames) noexcept override
     {
         while (frames > 0 && !bypass_) {
-            size_t n = frames;
-            Coeffs step{};
+            size_t n = std::min(frames, kMaxRun);
+            Coeffs step{0, 0, 0, 0, 0}; // no change unless a glide is under way
             if (rampPos_ < rampLen_) {
                 n = std::min({n, kChunk, rampLen_ - rampPos_});
                 rampPos_ += n;
@@ -134,17 +136,25 @@ private:
                 auto& s = state_[ch];
                 const double x = sane(frame[ch]);
                 const double y = c.b0 * x + s[0];
-                s[0] = flush(c.b1 * x - c.a1 * y + s[1]);
-                s[1] = flush(c.b2 * x - c.a2 * y);
+                s[0] = c.b1 * x - c.a1 * y + s[1];
+                s[1] = c.b2 * x - c.a2 * y;
                 frame[ch] = static_cast<float>(y);
             }
+        }
+        // Zero a channel's memory once it has died away. Zeroing each state variable
+        // separately as it passed near zero would disturb a resonant filter at its own
+        // frequency and keep it ringing for ever at a tiny level; both together is silence.
+        for (size_t ch = 0; ch < channels_; ++ch) {
+            auto& s = state_[ch];
+            if (std::fabs(s[0]) < kSilent && std::fabs(s[1]) < kSilent)
+                s = {};
         }
     }
 
     bool quiet() const
     {
         for (size_t ch = 0; ch < channels_; ++ch)
-            if (std::fabs(state_[ch][0]) > 1e-9 || std::fabs(state_[ch][1]) > 1e-9)
+            if (state_[ch][0] != 0.0 || state_[ch][1] != 0.0)
                 return false;
         return true;
     }
