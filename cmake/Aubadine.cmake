@@ -14,11 +14,12 @@ if(AUBADINE_SANITIZE)
   add_link_options(-fsanitize=${AUBADINE_SANITIZE})
 endif()
 
-# aubadine_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l1 l2] [QT_MAIN])
+# aubadine_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS label] [ENV VAR=value] [QT_MAIN])
 # A GoogleTest executable under build/tests, registered with CTest test by test.
 # QT_MAIN: the test runs inside a QApplication (Qt's offscreen platform unless set).
+# ENV: one VAR=value setting for the test processes.
 function(aubadine_test name)
-  cmake_parse_arguments(T "QT_MAIN" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "QT_MAIN" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   if(T_QT_MAIN)
     set(main_lib aubadine_qt_test_main)
@@ -35,9 +36,20 @@ function(aubadine_test name)
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
+  # CMake's test discovery splits list-valued properties, so each test gets one label and
+  # at most one environment setting; Qt tests choose the offscreen platform in their main(),
+  # and scripts/test.sh exports SDL_AUDIODRIVER=dummy for the whole suite.
+  list(LENGTH T_LABELS nlabels)
+  list(LENGTH T_ENV nenv)
+  if(nlabels GREATER 1 OR nenv GREATER 1)
+    message(FATAL_ERROR "aubadine_test(${name}): give one LABELS value and at most one ENV setting")
+  endif()
+  set(props LABELS "${T_LABELS}")
+  if(T_ENV)
+    list(APPEND props ENVIRONMENT "${T_ENV}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+    PROPERTIES ${props})
 endfunction()

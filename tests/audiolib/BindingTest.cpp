@@ -87,7 +87,7 @@ TEST_F(BassBinding, OneUnloadUnloadsAfterAnyNumberOfLoads)
 
 TEST_F(BassBinding, AnEmptyPathSearchesTheSystemLibraryPath)
 {
-    // The test program's run path names the folder of a complete library.
+    // The test runs with a library path that names the folder of a complete library.
     ASSERT_TRUE(Dynamic_Bass::LoadBassLibrary(""));
     EXPECT_EQ(LibraryOf(reinterpret_cast<void*>(Dynamic_Bass::BASS_Init)), kPlainBass);
 }
