@@ -427,11 +427,12 @@ TEST(Effects, SilenceAfterLoudInputDecaysToExactZeros)
     };
     const BASS_FXPARAMEQ eq{80, 1, 15};
     const BASS_FXECHO echo{50, 50, 100, 130, 1};
-    const BASS_FXREVERB reverb{0, 0, 3000, 0.999f};
+    const BASS_FXREVERB reverb{0, 0, 3000, 0.999f}, dark{0, 0, 3000, 0.001f};
     const Case cases[] = {
         {BASS_FX_PARAMEQ, &eq, 5.0},
         {BASS_FX_ECHO, &echo, 8.0},
         {BASS_FX_REVERB, &reverb, 20.0},
+        {BASS_FX_REVERB, &dark, 20.0}, // a slow loop filter must not stretch the tail
     };
     constexpr int channels = 2;
     for (const auto& c : cases) {
