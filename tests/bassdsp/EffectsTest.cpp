@@ -194,6 +194,9 @@ TEST(Equalizer, BoostsAndCutsTheCentreAndLeavesDistantFrequencies)
         {8000, {3000, 6, 12}, 3000, 12.0, 1.0},
         {192000, {16000, 12, -10}, 16000, -10.0, 1.0},
         {192000, {80, 1, 15}, 80, 15.0, 1.0},
+        // Bands reaching past half the sample rate.
+        {8000, {3900, 36, 12}, 3900, 12.0, 1.0},
+        {32001, {15000, 36, -15}, 15000, -15.0, 1.0},
     };
     for (const auto& c : cases)
         EXPECT_NEAR(eqGainDb(c.rate, c.band, c.hz), c.expectDb, c.tolDb)
