@@ -51,6 +51,12 @@ public:
         params_ = p;
         from_ = now_;
         to_ = shapeOf(p);
+        // A flat filter is flat at any centre: then only the gain needs to glide (a new band
+        // starts at 8000 Hz and would otherwise sweep down to its centre).
+        if (from_.gainDb == 0.0) {
+            from_.log2Center = to_.log2Center;
+            from_.octaves = to_.octaves;
+        }
         rampPos_ = 0;
         bypass_ = false;
         return true;
