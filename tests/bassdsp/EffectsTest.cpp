@@ -194,6 +194,9 @@ TEST(Equalizer, BoostsAndCutsTheCentreAndLeavesDistantFrequencies)
         {8000, {3000, 6, 12}, 3000, 12.0, 1.0},
         {192000, {16000, 12, -10}, 16000, -10.0, 1.0},
         {192000, {80, 1, 15}, 80, 15.0, 1.0},
+        // Bands reaching past half the sample rate.
+        {8000, {3900, 36, 12}, 3900, 12.0, 1.0},
+        {32001, {15000, 36, -15}, 15000, -15.0, 1.0},
     };
     for (const auto& c : cases)
         EXPECT_NEAR(eqGainDb(c.rate, c.band, c.hz), c.expectDb, c.tolDb)
@@ -427,11 +430,12 @@ TEST(Effects, SilenceAfterLoudInputDecaysToExactZeros)
     };
     const BASS_FXPARAMEQ eq{80, 1, 15};
     const BASS_FXECHO echo{50, 50, 100, 130, 1};
-    const BASS_FXREVERB reverb{0, 0, 3000, 0.999f};
+    const BASS_FXREVERB reverb{0, 0, 3000, 0.999f}, dark{0, 0, 3000, 0.001f};
     const Case cases[] = {
         {BASS_FX_PARAMEQ, &eq, 5.0},
         {BASS_FX_ECHO, &echo, 8.0},
         {BASS_FX_REVERB, &reverb, 20.0},
+        {BASS_FX_REVERB, &dark, 20.0}, // a slow loop filter must not stretch the tail
     };
     constexpr int channels = 2;
     for (const auto& c : cases) {

@@ -94,7 +94,8 @@ TEST(Spectrum, IndividualModeInterleavesOneSpectrumPerChannel)
     ASSERT_EQ(fft.compute(v.data(), 2, BASS_DATA_FFT2048 | BASS_DATA_FFT_INDIVIDUAL, mags.data()), 2048u);
     EXPECT_EQ(peakBin(mags, 2, 0), 20u);
     EXPECT_EQ(peakBin(mags, 2, 1), 232u);
-    EXPECT_NEAR(mags[2 * 232 + 1], 0.5f * mags[2 * 20] * (mags[2 * 232 + 1] > 0 ? 1.0f : 0.0f), 0.1f);
+    EXPECT_GT(mags[2 * 20], 0.8f);
+    EXPECT_NEAR(mags[2 * 232 + 1], 0.5f, 0.1f);
     EXPECT_LT(mags[2 * 20 + 1], 0.01f);
     EXPECT_LT(mags[2 * 232], 0.01f);
 }

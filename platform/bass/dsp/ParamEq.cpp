@@ -17,6 +17,7 @@ namespace {
 constexpr size_t kChunk = 16; // frames between two designs while a change glides
 constexpr size_t kMaxRun = 256; // frames between two checks for a died-away memory
 constexpr double kSilent = 1e-12; // -240 dB
+const double kMaxSpread = std::asinh(50.0); // bandwidth term for Q = 0.01
 
 struct Shape {
     double log2Center;
@@ -50,6 +51,12 @@ public:
         params_ = p;
         from_ = now_;
         to_ = shapeOf(p);
+        // A flat filter is flat at any centre: then only the gain needs to glide (a new band
+        // starts at 8000 Hz and would otherwise sweep down to its centre).
+        if (from_.gainDb == 0.0) {
+            from_.log2Center = to_.log2Center;
+            from_.octaves = to_.octaves;
+        }
         rampPos_ = 0;
         bypass_ = false;
         return true;
@@ -105,11 +112,15 @@ private:
     {
         // The DirectX default centre (8000 Hz) is above the band of low sample rates; such
         // a filter is designed just below half the sample rate instead.
-        const double center = std::min(std::exp2(s.log2Center), 0.49 * rate_);
+        const double center = std::min(std::exp2(s.log2Center), 0.4999 * rate_);
         const double w0 = 2.0 * std::numbers::pi * center / rate_;
         const double sinW = std::sin(w0);
         const double cosW = std::cos(w0);
-        const double alpha = sinW * std::sinh(std::numbers::ln2 / 2.0 * s.octaves * w0 / sinW);
+        // Wide bands near half the sample rate would reach past it; there the bandwidth
+        // term grows without bound and pushes a pole onto the unit circle. Q >= 0.01 keeps
+        // every pole well inside (radius below 0.997) and changes no band that fits.
+        const double spread = std::min(std::numbers::ln2 / 2.0 * s.octaves * w0 / sinW, kMaxSpread);
+        const double alpha = sinW * std::sinh(spread);
         const double a = std::pow(10.0, s.gainDb / 40.0);
         const double a0 = 1.0 + alpha / a;
         Coeffs c;

@@ -158,19 +158,26 @@ private:
     // Loop gain and low-pass pole of a comb of `seconds` for the given decay times.
     Loop loopFor(double seconds, double rtSeconds, double ratio) const
     {
-        const double g = std::pow(10.0, -3.0 * seconds / rtSeconds);
         // Wanted loop gain at kHighHz relative to 0 Hz.
         const double r = std::pow(10.0, -3.0 * seconds / rtSeconds * (1.0 / ratio - 1.0));
-        if (g <= 0.0 || r >= 0.999999)
-            return {g, 0.0};
-        // One-pole low-pass (1 - p) / (1 - p z^-1) with |H| = r at w: solve
-        // (1 - p)^2 = r^2 (1 - 2 p cos w + p^2) for the root in 0..1.
-        const double w = 2.0 * std::numbers::pi * std::min(kHighHz, 0.45 * rate_) / rate_;
-        const double r2 = r * r;
-        const double a = 1.0 - r2;
-        const double b = 1.0 - r2 * std::cos(w);
-        const double p = (b - std::sqrt(std::max(0.0, b * b - a * a))) / a;
-        return {g, std::clamp(p, 0.0, 0.9999)};
+        double p = 0.0;
+        if (r < 0.999999) {
+            // One-pole low-pass (1 - p) / (1 - p z^-1) with |H| = r at w: solve
+            // (1 - p)^2 = r^2 (1 - 2 p cos w + p^2) for the root in 0..1.
+            const double w = 2.0 * std::numbers::pi * std::min(kHighHz, 0.45 * rate_) / rate_;
+            const double r2 = r * r;
+            const double a = 1.0 - r2;
+            const double b = 1.0 - r2 * std::cos(w);
+            p = (b - std::sqrt(std::max(0.0, b * b - a * a))) / a;
+        }
+        // The low-pass delays low frequencies by p / (1 - p) frames, which lengthens the
+        // loop: keep that below half the comb (at most the darkest sound the comb can make)
+        // and count it in the loop gain, so that low frequencies keep fReverbTime.
+        const double frames = seconds * rate_;
+        const double maxDelay = frames / 2.0;
+        p = std::clamp(p, 0.0, maxDelay / (1.0 + maxDelay));
+        const double g = std::pow(10.0, -3.0 * (frames + p / (1.0 - p)) / (rtSeconds * rate_));
+        return {g, p};
     }
 
     // Mean power gain of a comb with this loop for white noise: the average over
