@@ -53,3 +53,15 @@ function(aubadine_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${props})
 endfunction()
+
+# Adds every immediate subfolder of the current folder that has a CMakeLists.txt, in name
+# order, so that a new subsystem or tool only needs a folder of its own.
+function(aubadine_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
