@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -45,8 +46,10 @@ TBrowseDialog::TBrowseDialog(QWidget* parent, const QString& caption, const QStr
 QString TBrowseDialog::RootFolder() const { return FModel->filePath(FTree->rootIndex()); }
 
 QString TBrowseDialog::SelectedFolder() const {
-  const QModelIndex index = FTree->currentIndex();
-  return index.isValid() ? FModel->filePath(index) : QString();
+  // The selection, not the current item: a view gives itself a current item on focus
+  // without the user choosing it.
+  const QModelIndexList rows = FTree->selectionModel()->selectedRows();
+  return rows.isEmpty() ? QString() : FModel->filePath(rows.front());
 }
 
 void TBrowseDialog::SelectFolder(const QString& path) {
@@ -57,7 +60,7 @@ void TBrowseDialog::SelectFolder(const QString& path) {
   if (absolute != root && !absolute.startsWith(prefix)) return;
   const QModelIndex index = FModel->index(absolute);
   if (!index.isValid()) return;
-  FTree->setCurrentIndex(index);
+  FTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   FTree->scrollTo(index);
 }
 

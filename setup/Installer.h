@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace setup {
 
@@ -55,10 +56,11 @@ QStringList RuntimeFiles();
 // escapes of the file format).
 QString DesktopExecQuote(const QString& argument);
 
-// Writes unpacked entries below a target folder. Each file is written beside its final name
-// and put in place only when complete, so a damaged package never leaves a partial file and
-// never spoils a file installed before. Files whose contents start like a program (ELF or
-// "#!") are made executable.
+// Writes unpacked entries below a target folder. Each file is written beside its final name,
+// flushed to the disk and put in place only when complete, so a damaged package never leaves
+// a partial file and never spoils a file installed before. Files whose contents start like a
+// program (ELF or "#!") are made executable. The 10000-byte pieces it receives are gathered
+// into larger writes.
 class TFolderSink : public TEntrySink {
  public:
   explicit TFolderSink(QString targetDir);
@@ -69,10 +71,17 @@ class TFolderSink : public TEntrySink {
   bool End(bool complete, QString& error) override;
 
  private:
+  bool Flush(QString& error);
+
   QString FTargetDir;
   std::unique_ptr<QSaveFile> FFile;
-  QByteArray FHead;  // the first bytes of the current file
+  QByteArray FHead;     // the first bytes of the current file
+  std::vector<char> FPending;  // received, not yet written: the first FPendingSize bytes
+  qint64 FPendingSize = 0;
 };
+
+// Steps 2 to 4: opens the package file and unpacks it into `targetDir` (with a trailing '/').
+TUnpackResult UnpackPackageFile(const QString& packagePath, const QString& targetDir);
 
 // Copies `from` to `to` through the 10000-byte buffer, replacing `to`.
 bool CopyFileChunked(const QString& from, const QString& to, QString& error);
