@@ -62,6 +62,14 @@ public:
     FileSource(bool mem, const void* file, uint64_t offset, uint64_t length) : region_(mem, file, offset, length) {
         readTags();
         open();
+        if (format_.ctype >= BASS_CTYPE_STREAM_MP1 && format_.ctype <= BASS_CTYPE_STREAM_MP3) {
+            if (auto exact = scanMpegLength()) {
+                open();  // back to the start, as freshly opened
+                length_ = exact;
+            } else {
+                open();
+            }
+        }
     }
 
     SourceFormat format() const override { return format_; }
@@ -226,6 +234,49 @@ private:
         next_ = 0;
         convertFor_ = -1;
         convert_.reset();
+    }
+
+    // MPEG audio files carry their encoder delay and padding in a header that FFmpeg turns
+    // into skip and discard side data on the first and the last packets; the exact length
+    // needs both, so read the first packets and the last few seconds' packets.
+    std::optional<uint64_t> scanMpegLength() {
+        AVFormatContext* ctx = format_ctx_.get();
+        AVPacket* pkt = packet_.get();
+        auto skipData = [](const AVPacket* p, int at) -> int64_t {
+            size_t size = 0;
+            const uint8_t* d = av_packet_get_side_data(p, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (!d || size < 10) return 0;
+            return int64_t{d[at]} | (int64_t{d[at + 1]} << 8) | (int64_t{d[at + 2]} << 16) | (int64_t{d[at + 3]} << 24);
+        };
+        int64_t first = AV_NOPTS_VALUE, skip = 0;
+        while (av_read_frame(ctx, pkt) >= 0) {
+            const bool ours = pkt->stream_index == stream_->index && pkt->pts != AV_NOPTS_VALUE;
+            if (ours) {
+                first = pkt->pts;
+                skip = skipData(pkt, 0);
+            }
+            av_packet_unref(pkt);
+            if (ours) break;
+        }
+        if (first == AV_NOPTS_VALUE) return std::nullopt;
+        const AVRational perFrame{1, static_cast<int>(format_.rate)};
+        const uint64_t tail = 3ull * format_.rate;
+        if (length_ && *length_ > tail) {
+            const int64_t ts = first + av_rescale_q(static_cast<int64_t>(*length_ - tail), perFrame, stream_->time_base);
+            avformat_seek_file(ctx, stream_->index, INT64_MIN, ts, ts, 0);
+        }
+        int64_t end = AV_NOPTS_VALUE, discard = 0;
+        while (av_read_frame(ctx, pkt) >= 0) {
+            if (pkt->stream_index == stream_->index && pkt->pts != AV_NOPTS_VALUE) {
+                end = std::max(end == AV_NOPTS_VALUE ? pkt->pts : end, pkt->pts + pkt->duration);
+                discard = skipData(pkt, 4);
+            }
+            av_packet_unref(pkt);
+        }
+        if (end == AV_NOPTS_VALUE) return std::nullopt;
+        const int64_t frames = av_rescale_q(end - first, stream_->time_base, perFrame) - skip - discard;
+        if (frames <= 0) return std::nullopt;
+        return static_cast<uint64_t>(frames);
     }
 
     void readComments() {

@@ -37,6 +37,9 @@ public:
         } catch (const openmpt::exception&) {
             fail(BASS_ERROR_FILEFORM);
         }
+        // Deterministic output that ends where the play length says: no dither, and the
+        // song stops at its end instead of fading out past it.
+        module_->ctl_set_integer("dither", 0);
         module_->ctl_set_text("play.at_end", "stop");
         format_.rate = rate;
         format_.channels = 2;
