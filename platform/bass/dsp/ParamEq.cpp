@@ -15,6 +15,9 @@ namespace aubadine::dsp::kit {
 namespace {
 
 constexpr size_t kChunk = 16; // frames between two designs while a change glides
+constexpr size_t kMaxRun = 256; // frames between two checks for a died-away memory
+constexpr double kSilent = 1e-12; // -240 dB
+const double kMaxSpread = std::asinh(50.0); // bandwidth term for Q = 0.01
 
 struct Shape {
     double log2Center;
@@ -48,6 +51,12 @@ public:
         params_ = p;
         from_ = now_;
         to_ = shapeOf(p);
+        // A flat filter is flat at any centre: then only the gain needs to glide (a new band
+        // starts at 8000 Hz and would otherwise sweep down to its centre).
+        if (from_.gainDb == 0.0) {
+            from_.log2Center = to_.log2Center;
+            from_.octaves = to_.octaves;
+        }
         rampPos_ = 0;
         bypass_ = false;
         return true;
@@ -62,8 +71,8 @@ public:
     void process(float* data, size_t frames) noexcept override
     {
         while (frames > 0 && !bypass_) {
-            size_t n = frames;
-            Coeffs step{};
+            size_t n = std::min(frames, kMaxRun);
+            Coeffs step{0, 0, 0, 0, 0}; // no change unless a glide is under way
             if (rampPos_ < rampLen_) {
                 n = std::min({n, kChunk, rampLen_ - rampPos_});
                 rampPos_ += n;
@@ -103,11 +112,15 @@ private:
     {
         // The DirectX default centre (8000 Hz) is above the band of low sample rates; such
         // a filter is designed just below half the sample rate instead.
-        const double center = std::min(std::exp2(s.log2Center), 0.49 * rate_);
+        const double center = std::min(std::exp2(s.log2Center), 0.4999 * rate_);
         const double w0 = 2.0 * std::numbers::pi * center / rate_;
         const double sinW = std::sin(w0);
         const double cosW = std::cos(w0);
-        const double alpha = sinW * std::sinh(std::numbers::ln2 / 2.0 * s.octaves * w0 / sinW);
+        // Wide bands near half the sample rate would reach past it; there the bandwidth
+        // term grows without bound and pushes a pole onto the unit circle. Q >= 0.01 keeps
+        // every pole well inside (radius below 0.997) and changes no band that fits.
+        const double spread = std::min(std::numbers::ln2 / 2.0 * s.octaves * w0 / sinW, kMaxSpread);
+        const double alpha = sinW * std::sinh(spread);
         const double a = std::pow(10.0, s.gainDb / 40.0);
         const double a0 = 1.0 + alpha / a;
         Coeffs c;
@@ -134,17 +147,25 @@ private:
                 auto& s = state_[ch];
                 const double x = sane(frame[ch]);
                 const double y = c.b0 * x + s[0];
-                s[0] = flush(c.b1 * x - c.a1 * y + s[1]);
-                s[1] = flush(c.b2 * x - c.a2 * y);
+                s[0] = c.b1 * x - c.a1 * y + s[1];
+                s[1] = c.b2 * x - c.a2 * y;
                 frame[ch] = static_cast<float>(y);
             }
+        }
+        // Zero a channel's memory once it has died away. Zeroing each state variable
+        // separately as it passed near zero would disturb a resonant filter at its own
+        // frequency and keep it ringing for ever at a tiny level; both together is silence.
+        for (size_t ch = 0; ch < channels_; ++ch) {
+            auto& s = state_[ch];
+            if (std::fabs(s[0]) < kSilent && std::fabs(s[1]) < kSilent)
+                s = {};
         }
     }
 
     bool quiet() const
     {
         for (size_t ch = 0; ch < channels_; ++ch)
-            if (std::fabs(state_[ch][0]) > 1e-9 || std::fabs(state_[ch][1]) > 1e-9)
+            if (state_[ch][0] != 0.0 || state_[ch][1] != 0.0)
                 return false;
         return true;
     }

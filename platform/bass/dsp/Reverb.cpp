@@ -30,7 +30,7 @@ constexpr size_t kAllpasses = 4;
 constexpr std::array<int, kCombs> kCombLen = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
 constexpr std::array<int, kAllpasses> kAllpassLen = {556, 441, 341, 225};
 constexpr int kSpread = 23; // extra length for odd channels, at 44100 Hz
-constexpr double kAllpassGain = 0.5;
+constexpr double kAllpassGain = 0.5; // lowered for short reverb times, see apply()
 constexpr double kHighHz = 5000.0; // where fHighFreqRTRatio's decay time applies
 
 struct Loop {
@@ -70,6 +70,8 @@ public:
         }
         for (size_t i = 0; i < kCombs; ++i)
             combSeconds_[i] = static_cast<double>(nets_[0].combLen[i]) / rate_;
+        for (size_t i = 0; i < kAllpasses; ++i)
+            allpassSeconds_[i] = static_cast<double>(nets_[0].allpassLen[i]) / rate_;
         apply(params_, true);
     }
 
@@ -95,12 +97,15 @@ public:
     void process(float* data, size_t frames) noexcept override
     {
         std::array<float, kCombs> gain{}, pole{}, keep{};
+        std::array<float, kAllpasses> diffuse{};
         for (size_t f = 0; f < frames; ++f, data += channels_) {
             for (size_t i = 0; i < kCombs; ++i) {
                 gain[i] = static_cast<float>(loopGain_[i].next());
                 pole[i] = static_cast<float>(loopPole_[i].next());
                 keep[i] = 1.0f - pole[i];
             }
+            for (size_t i = 0; i < kAllpasses; ++i)
+                diffuse[i] = static_cast<float>(allpassGain_[i].next());
             const auto in = static_cast<float>(inGain_.next());
             const auto feed = static_cast<float>(feed_.next());
             const auto wet = static_cast<float>(wet_.next());
@@ -124,9 +129,9 @@ public:
                     float* line = n.allpass[i];
                     size_t& pos = n.allpassPos[i];
                     const float delayed = line[pos];
-                    const float w = sum + static_cast<float>(kAllpassGain) * delayed;
+                    const float w = sum + diffuse[i] * delayed;
                     line[pos] = flush(w);
-                    sum = delayed - static_cast<float>(kAllpassGain) * w;
+                    sum = delayed - diffuse[i] * w;
                     if (++pos == n.allpassLen[i])
                         pos = 0;
                 }
@@ -153,19 +158,26 @@ private:
     // Loop gain and low-pass pole of a comb of `seconds` for the given decay times.
     Loop loopFor(double seconds, double rtSeconds, double ratio) const
     {
-        const double g = std::pow(10.0, -3.0 * seconds / rtSeconds);
         // Wanted loop gain at kHighHz relative to 0 Hz.
         const double r = std::pow(10.0, -3.0 * seconds / rtSeconds * (1.0 / ratio - 1.0));
-        if (g <= 0.0 || r >= 0.999999)
-            return {g, 0.0};
-        // One-pole low-pass (1 - p) / (1 - p z^-1) with |H| = r at w: solve
-        // (1 - p)^2 = r^2 (1 - 2 p cos w + p^2) for the root in 0..1.
-        const double w = 2.0 * std::numbers::pi * std::min(kHighHz, 0.45 * rate_) / rate_;
-        const double r2 = r * r;
-        const double a = 1.0 - r2;
-        const double b = 1.0 - r2 * std::cos(w);
-        const double p = (b - std::sqrt(std::max(0.0, b * b - a * a))) / a;
-        return {g, std::clamp(p, 0.0, 0.9999)};
+        double p = 0.0;
+        if (r < 0.999999) {
+            // One-pole low-pass (1 - p) / (1 - p z^-1) with |H| = r at w: solve
+            // (1 - p)^2 = r^2 (1 - 2 p cos w + p^2) for the root in 0..1.
+            const double w = 2.0 * std::numbers::pi * std::min(kHighHz, 0.45 * rate_) / rate_;
+            const double r2 = r * r;
+            const double a = 1.0 - r2;
+            const double b = 1.0 - r2 * std::cos(w);
+            p = (b - std::sqrt(std::max(0.0, b * b - a * a))) / a;
+        }
+        // The low-pass delays low frequencies by p / (1 - p) frames, which lengthens the
+        // loop: keep that below half the comb (at most the darkest sound the comb can make)
+        // and count it in the loop gain, so that low frequencies keep fReverbTime.
+        const double frames = seconds * rate_;
+        const double maxDelay = frames / 2.0;
+        p = std::clamp(p, 0.0, maxDelay / (1.0 + maxDelay));
+        const double g = std::pow(10.0, -3.0 * (frames + p / (1.0 - p)) / (rtSeconds * rate_));
+        return {g, p};
     }
 
     // Mean power gain of a comb with this loop for white noise: the average over
@@ -194,6 +206,13 @@ private:
             loopPole_[i].setTarget(l.pole, frames);
             power += combPower(l);
         }
+        // An allpass rings too, and four in series after the combs lengthen the tail; for
+        // short reverb times each must die away in a quarter of the time. (An allpass keeps
+        // broadband power whatever its gain.)
+        for (size_t i = 0; i < kAllpasses; ++i)
+            allpassGain_[i].setTarget(
+                std::min(kAllpassGain, std::pow(10.0, -3.0 * allpassSeconds_[i] / (rt / 4.0))),
+                frames);
         // The allpasses pass broadband power unchanged, so this levels the wet signal.
         feed_.setTarget(1.0 / std::sqrt(power), frames);
         const double wet = dbToGain(p.fReverbMix);
@@ -208,7 +227,9 @@ private:
     BASS_FXREVERB params_{0.0f, 0.0f, 1000.0f, 0.001f};
     std::array<Network, kMaxChannels> nets_{};
     std::array<double, kCombs> combSeconds_{};
+    std::array<double, kAllpasses> allpassSeconds_{};
     std::array<Ramp, kCombs> loopGain_{}, loopPole_{};
+    std::array<Ramp, kAllpasses> allpassGain_{};
     Ramp feed_, wet_, dry_, inGain_;
 };
 

@@ -2,9 +2,7 @@
 
 #include <array>
 #include <cmath>
-#include <complex>
 #include <mutex>
-#include <new>
 #include <numbers>
 
 #include <fftw3.h>
