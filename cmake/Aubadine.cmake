@@ -2,8 +2,10 @@
 
 # Warnings for our own targets (not for third-party code).
 function(aubadine_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
-    -Wno-missing-field-initializers)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wshadow=local>)
+  endif()
   if(AUBADINE_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
