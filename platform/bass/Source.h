@@ -69,4 +69,9 @@ enum class ChannelKind { Stream, Music };
 AUBADINE_BASS_INTERNAL DWORD createChannel(std::unique_ptr<Source> source, DWORD flags,
                                            ChannelKind kind);
 
+// Runs the channel's syncs of `type` (BASS_SYNC_META with the address of the new text,
+// BASS_SYNC_DOWNLOAD, ...) on the sync thread. For sources that learn of such events
+// (network streams); unknown handles are ignored.
+AUBADINE_BASS_INTERNAL void fireChannelSyncs(DWORD channel, DWORD type, uintptr_t data);
+
 }  // namespace aubadine::bass
