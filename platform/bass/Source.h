@@ -46,9 +46,6 @@ public:
     // Moves so that the next read() starts exactly at `frame`; false when impossible.
     virtual bool seek(uint64_t /*frame*/) { return false; }
 
-    // Tracker modules: move to an order and row; false when impossible or not a module.
-    virtual bool seekOrderRow(uint32_t /*order*/, uint32_t /*row*/) { return false; }
-
     // BASS_StreamGetTags data of the given kind, owned by the source; null when absent.
     virtual const char* tags(uint32_t /*kind*/) { return nullptr; }
 
