@@ -101,6 +101,7 @@ TEST_F(RealTime, CallersOnManyThreadsWhileTheMixerPlays) {
     for (auto& t : threads) t.join();
     EXPECT_GT(gDspCalls.load(), 0);
     EXPECT_TRUE(BASS_StreamFree(file));
+    EXPECT_TRUE(BASS_StreamFree(user));  // before `noise` goes
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 255);
 }
 
@@ -145,7 +146,7 @@ TEST_F(RealTime, FreeingTheDeviceFromACallbackIsRefused) {
         },
         nullptr, 0);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    for (int i = 0; i < 500 && result == -1; ++i) std::this_thread::sleep_for(2ms);
+    for (int i = 0; i < 5000 && result == -1; ++i) std::this_thread::sleep_for(2ms);
     EXPECT_EQ(result.load(), FALSE);
     EXPECT_EQ(error.load(), BASS_ERROR_UNKNOWN);
     // A DSP may free its own channel: the mixer lets go of it after the call.
@@ -156,10 +157,11 @@ TEST_F(RealTime, FreeingTheDeviceFromACallbackIsRefused) {
         other, [](HDSP, DWORD channel, void*, DWORD, void*) { freedInside = BASS_StreamFree(channel) != FALSE; },
         nullptr, 0);
     ASSERT_TRUE(BASS_ChannelPlay(other, FALSE));
-    for (int i = 0; i < 500 && !freedInside; ++i) std::this_thread::sleep_for(2ms);
+    for (int i = 0; i < 5000 && !freedInside; ++i) std::this_thread::sleep_for(2ms);
     EXPECT_TRUE(freedInside.load());
     EXPECT_EQ(BASS_ChannelIsActive(other), DWORD{BASS_ACTIVE_STOPPED});
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_TRUE(BASS_StreamFree(ch));  // before `noise` goes
 }
 
 TEST_F(RealTime, OutputPauseHoldsThePositionAndStopStopsEveryChannel) {
