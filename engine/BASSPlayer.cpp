@@ -10,6 +10,7 @@
 #include "RT_basscd.h"
 #include "System.h"
 #include "VisDrive.h"
+#include "fileinfo/MPEGaudio.h"
 
 #include <chrono>
 #include <cstdio>
@@ -143,6 +144,9 @@ TBASSPlayer::TBASSPlayer(bool Designing) : FDesigning(Designing)
     // 12. The plug-in host.
     InitPluginHost();
 
+    // 13. The file readers.
+    FMPEGReader = std::make_unique<TMPEGaudio>();
+
     // 14. The visualization thread.
     FVisThread = std::make_unique<TVisDataThread>(FVisMessage, FVisShared);
     if (FVisThread->Ready())
@@ -175,6 +179,7 @@ TBASSPlayer::~TBASSPlayer()
     // 4. What the engine owns. The plug-in host exists only when the device came up.
     if (!FDesigning) {
         FTimer.reset();
+        FMPEGReader.reset();
         if (FBASSReady)
             ShutdownPluginHost();
         FVisThread.reset();
