@@ -410,6 +410,18 @@ BASSDEF BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
 BASSDEF BOOL BASS_FXSetParameters(HFX handle, const void* par);
 BASSDEF BOOL BASS_FXGetParameters(HFX handle, void* par);
 
+/* ---- offline rendering (Aubadine's own addition; not part of the BASS interface) ----
+   For tests and offline use. After BASS_Init(0, ...) (device 0, "no sound") nothing plays by
+   itself: each call mixes the next bytes / 4 frames (16-bit stereo, interleaved, at the
+   device rate) of every playing channel into buffer, synchronously on the calling thread,
+   exactly as the output would hear them, and those frames count as heard at once:
+   positions, levels, BASS_ChannelGetData and end syncs follow them. Deterministic: the same
+   calls give the same bytes. Sync callbacks still run on the library's sync thread.
+   Returns the bytes written (bytes rounded down to whole frames), or -1 with
+   BASS_ERROR_INIT (not initialised) or BASS_ERROR_NOTAVAIL (a real output is open).
+   Must not be called from a DSP or stream callback. */
+BASSDEF DWORD AUBADINE_BASS_Render(void* buffer, DWORD bytes);
+
 #ifdef __cplusplus
 }
 #endif

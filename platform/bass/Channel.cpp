@@ -1,0 +1,450 @@
+#include "Channel.h"
+
+#include "Library.h"
+#include "Mixer.h"
+#include "SyncThread.h"
+#include "dsp/Effects.h"
+#include "dsp/Spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace aubadine::bass {
+namespace {
+
+constexpr size_t kChunkFrames = 1024;       // frames asked of a source at a time
+constexpr size_t kHistoryFrames = 1 << 16;  // processed frames kept for levels and data
+
+int16_t toSample(float v) {
+    const float scaled = std::nearbyint(v * 32768.0f);
+    return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+// Module positions may be given as MAKELONG(seconds, 0xFFFF), sign-extended to 64 bits.
+bool isMusicSeconds(QWORD pos) {
+    const uint32_t high = static_cast<uint32_t>(pos >> 32);
+    return (high == 0xFFFFFFFFu || high == 0) && ((pos >> 16) & 0xFFFF) == 0xFFFF;
+}
+
+}  // namespace
+
+Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, ChannelKind kind,
+                 std::shared_ptr<Mixer> mixer)
+    : handle_(handle),
+      kind_(kind),
+      source_(std::move(source)),
+      mixer_(mixer),
+      deviceRate_(mixer->rate()),
+      format_(source_->format()),
+      flags_(flags) {
+    if (format_.channels < 1 || format_.channels > 8 || format_.rate < 1000 || format_.rate > 384000)
+        fail(BASS_ERROR_FORMAT);
+    bytesPerFrame_ = format_.channels * ((format_.flags & BASS_SAMPLE_8BITS) ? 1 : 2);
+    playRate_ = format_.rate;
+    pcm_.resize(kChunkFrames * format_.channels);
+    floats_.resize(kChunkFrames * format_.channels);
+    historyFrames_ = kHistoryFrames;
+    history_.assign(historyFrames_ * format_.channels, 0.0f);
+    configureResampler();
+}
+
+Channel::~Channel() = default;
+
+void Channel::configureResampler() {
+    resampler_.configure(playRate_, format_.channels, deviceRate_);
+}
+
+BASS_CHANNELINFO Channel::info() {
+    std::lock_guard lock(mutex_);
+    BASS_CHANNELINFO info{};
+    info.freq = format_.rate;
+    info.chans = format_.channels;
+    info.flags = (flags_ & ~DWORD{BASS_SAMPLE_8BITS}) | (format_.flags & BASS_SAMPLE_8BITS);
+    if (format_.channels == 1) info.flags |= BASS_SAMPLE_MONO;
+    info.ctype = format_.ctype;
+    return info;
+}
+
+uint32_t Channel::rate() {
+    std::lock_guard lock(mutex_);
+    return playRate_;
+}
+
+void Channel::seekTo(uint64_t frame) {
+    if (!source_->seek(frame)) fail(BASS_ERROR_POSITION);
+    fifo_.clear();
+    fifoHead_ = 0;
+    resampler_.reset();
+    sourceEnded_ = false;
+    stalled_ = false;
+    fifoSrc_ = static_cast<double>(frame);
+    fifoProc_ = static_cast<double>(processed_);
+    marks_.clear();
+    base_ = {fifoSrc_, fifoProc_};
+    if (state_ == ChannelState::Ending) state_ = ChannelState::Playing;
+}
+
+void Channel::play(bool restart) {
+    std::lock_guard lock(mutex_);
+    if (freed_) fail(BASS_ERROR_HANDLE);
+    const bool ended = sourceEnded_ && fifoHead_ * 2 >= fifo_.size() &&
+                       (state_ == ChannelState::Stopped || state_ == ChannelState::Ending);
+    if (restart || ended) seekTo(0);
+    state_ = ChannelState::Playing;
+}
+
+void Channel::stop() {
+    std::lock_guard lock(mutex_);
+    state_ = ChannelState::Stopped;
+}
+
+void Channel::pause() {
+    std::lock_guard lock(mutex_);
+    if (state_ == ChannelState::Paused) fail(BASS_ERROR_ALREADY);
+    if (state_ == ChannelState::Stopped) fail(BASS_ERROR_NOPLAY);
+    state_ = ChannelState::Paused;
+}
+
+DWORD Channel::activity() {
+    std::lock_guard lock(mutex_);
+    switch (state_) {
+    case ChannelState::Stopped: return BASS_ACTIVE_STOPPED;
+    case ChannelState::Paused: return BASS_ACTIVE_PAUSED;
+    case ChannelState::Ending: return BASS_ACTIVE_PLAYING;
+    case ChannelState::Playing: return stalled_ ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    }
+    return BASS_ACTIVE_STOPPED;
+}
+
+std::optional<QWORD> Channel::lengthBytes() {
+    std::lock_guard lock(mutex_);
+    if (auto frames = source_->lengthFrames()) return *frames * bytesPerFrame_;
+    return std::nullopt;
+}
+
+uint64_t Channel::heardDeviceFrame() const {
+    if (auto mixer = mixer_.lock()) return mixer->heardFrame();
+    return std::numeric_limits<uint64_t>::max();
+}
+
+Channel::Heard Channel::heardAt(uint64_t device) const {
+    if (marks_.empty()) return base_;
+    const Mark& first = marks_.front();
+    if (device <= first.device) return {first.src, first.proc};
+    for (const Mark& m : marks_) {
+        if (device < m.device + m.frames) {
+            const double into = static_cast<double>(device - m.device) * m.step;
+            return {m.src + into, m.proc + into};
+        }
+    }
+    const Mark& last = marks_.back();
+    const double all = static_cast<double>(last.frames) * last.step;
+    return {last.src + all, last.proc + all};
+}
+
+QWORD Channel::position() {
+    std::lock_guard lock(mutex_);
+    double frame = std::max(0.0, heardAt(heardDeviceFrame()).src);
+    if (auto length = source_->lengthFrames()) frame = std::min(frame, static_cast<double>(*length));
+    return static_cast<QWORD>(frame) * bytesPerFrame_;
+}
+
+void Channel::setPosition(QWORD pos) {
+    std::lock_guard lock(mutex_);
+    if (kind_ == ChannelKind::Music && isMusicSeconds(pos)) {
+        seekTo(uint64_t{pos & 0xFFFF} * format_.rate);
+        return;
+    }
+    const uint64_t frame = pos / bytesPerFrame_;
+    if (auto length = source_->lengthFrames(); length && frame > *length) fail(BASS_ERROR_POSITION);
+    seekTo(frame);
+}
+
+void Channel::setFlags(DWORD flags) {
+    std::lock_guard lock(mutex_);
+    const DWORD changeable = BASS_SAMPLE_LOOP | BASS_STREAM_AUTOFREE;
+    flags_ = (flags_ & ~changeable) | (flags & changeable);
+}
+
+void Channel::setAttributes(int freq, int volume, int pan) {
+    std::lock_guard lock(mutex_);
+    if (freq > 0 && (freq < 100 || freq > 384000)) fail(BASS_ERROR_ILLPARAM);
+    if (volume > 100 || pan > 100 || (pan < -100 && pan != -101)) fail(BASS_ERROR_ILLPARAM);
+    if (volume >= 0) volume_ = static_cast<float>(volume) / 100.0f;
+    if (pan >= -100) pan_ = static_cast<float>(pan) / 100.0f;
+    if (freq == 0) freq = static_cast<int>(format_.rate);  // 0: back to the original rate
+    if (freq > 0 && static_cast<uint32_t>(freq) != playRate_) {
+        playRate_ = static_cast<uint32_t>(freq);
+        configureResampler();
+    }
+}
+
+void Channel::attributes(DWORD* freq, DWORD* volume, int* pan) {
+    std::lock_guard lock(mutex_);
+    if (freq) *freq = playRate_;
+    if (volume) *volume = static_cast<DWORD>(std::lround(volume_ * 100.0f));
+    if (pan) *pan = static_cast<int>(std::lround(pan_ * 100.0f));
+}
+
+// ---- processing (mixer thread) ----
+
+void Channel::process(size_t frames) {
+    const size_t samples = frames * format_.channels;
+    if (!dsps_.empty()) {
+        dspScratch_ = dsps_;  // a callback may add or remove DSPs
+        for (const Dsp& d : dspScratch_) {
+            d.proc(d.handle, handle_, pcm_.data(), static_cast<DWORD>(samples * sizeof(int16_t)), d.user);
+            if (freed_) return;
+        }
+    }
+    for (size_t i = 0; i < samples; ++i) floats_[i] = static_cast<float>(pcm_[i]) / 32768.0f;
+    for (Fx& fx : effects_) fx.effect->process(floats_.data(), frames);
+
+    const size_t ch = format_.channels;
+    for (size_t i = 0; i < frames; ++i) {
+        const size_t at = static_cast<size_t>((processed_ + i) % historyFrames_) * ch;
+        std::memcpy(&history_[at], &floats_[i * ch], ch * sizeof(float));
+    }
+    processed_ += frames;
+    resampler_.push(floats_.data(), frames, fifo_);
+}
+
+void Channel::produce(size_t deviceFrames) {
+    bool loopedEmpty = false;
+    while (!freed_ && !sourceEnded_ && fifo_.size() / 2 - fifoHead_ < deviceFrames) {
+        ReadStatus status = ReadStatus::Ok;
+        const size_t n = source_->read(pcm_.data(), kChunkFrames, status);
+        stalled_ = n == 0 && status == ReadStatus::Stalled;
+        if (n > 0) {
+            process(n);
+            loopedEmpty = false;
+        }
+        if (status == ReadStatus::Ended) {
+            if ((flags_ & BASS_SAMPLE_LOOP) && !loopedEmpty && source_->seek(0)) {
+                loopedEmpty = true;  // an empty source must not loop for ever
+                continue;
+            }
+            resampler_.flush(fifo_);
+            sourceEnded_ = true;
+        } else if (n == 0) {
+            break;
+        }
+    }
+}
+
+void Channel::mix(float* mix, size_t frames, uint64_t at) {
+    std::lock_guard lock(mutex_);
+    if (freed_ || state_ != ChannelState::Playing) return;
+    produce(frames);
+    if (freed_) return;
+    const size_t available = fifo_.size() / 2 - fifoHead_;
+    const size_t k = std::min(available, frames);
+
+    const Config& cfg = config();
+    const float global = kind_ == ChannelKind::Music ? cfg.musicVolume.load() : cfg.streamVolume.load();
+    const float gain = volume_ * global;
+    const float left = gain * (pan_ > 0 ? 1.0f - pan_ : 1.0f);
+    const float right = gain * (pan_ < 0 ? 1.0f + pan_ : 1.0f);
+    const float* src = fifo_.data() + fifoHead_ * 2;
+    for (size_t i = 0; i < k; ++i) {
+        mix[i * 2] += src[i * 2] * left;
+        mix[i * 2 + 1] += src[i * 2 + 1] * right;
+    }
+    if (k > 0) {
+        const double step = static_cast<double>(playRate_) / deviceRate_;
+        marks_.push_back({at, k, fifoSrc_, fifoProc_, step});
+        fifoSrc_ += static_cast<double>(k) * step;
+        fifoProc_ = std::min(fifoProc_ + static_cast<double>(k) * step, static_cast<double>(processed_));
+        fifoHead_ += k;
+    }
+    if (fifoHead_ * 2 >= fifo_.size()) {
+        fifo_.clear();
+        fifoHead_ = 0;
+    } else if (fifoHead_ > 4 * kChunkFrames) {
+        fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<ptrdiff_t>(fifoHead_ * 2));
+        fifoHead_ = 0;
+    }
+    if (sourceEnded_ && fifo_.empty()) {
+        state_ = ChannelState::Ending;
+        endDeviceFrame_ = at + k;
+    }
+}
+
+void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
+    std::lock_guard lock(mutex_);
+    while (marks_.size() > 1 && marks_.front().device + marks_.front().frames <= heard) marks_.pop_front();
+    if (freed_ || state_ != ChannelState::Ending || heard < endDeviceFrame_) return;
+    state_ = ChannelState::Stopped;
+    for (const Sync& s : syncs_) {
+        if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
+        syncs.post([s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+    }
+    if (flags_ & BASS_STREAM_AUTOFREE) {
+        syncs.post([channel = handle_] {
+            try {
+                if (auto c = Library::instance().takeChannel(channel)) c->markFreed();
+            } catch (...) {
+                // already freed by its owner
+            }
+        });
+    }
+}
+
+void Channel::markFreed() {
+    std::lock_guard lock(mutex_);
+    freed_ = true;
+    state_ = ChannelState::Stopped;
+    if (auto mixer = mixer_.lock()) mixer->remove(this);
+}
+
+// ---- syncs, DSPs, effects ----
+
+HSYNC Channel::addSync(DWORD type, QWORD param, SYNCPROC* proc, void* user) {
+    const DWORD kind = type & 0xFFFF;
+    if (kind != BASS_SYNC_END && kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD) fail(BASS_ERROR_ILLTYPE);
+    if (!proc) fail(BASS_ERROR_ILLPARAM);
+    const HSYNC handle = Library::instance().newHandle();
+    std::lock_guard lock(mutex_);
+    syncs_.push_back({handle, type, param, proc, user});
+    return handle;
+}
+
+bool Channel::removeSync(HSYNC sync) {
+    std::lock_guard lock(mutex_);
+    return std::erase_if(syncs_, [sync](const Sync& s) { return s.handle == sync; }) > 0;
+}
+
+void Channel::fireSyncs(DWORD type, uintptr_t data) {
+    auto syncThread = Library::instance().syncThread();
+    std::lock_guard lock(mutex_);
+    if (freed_ || !syncThread) return;
+    for (const Sync& s : syncs_) {
+        if ((s.type & 0xFFFF) != type) continue;
+        syncThread->post([s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
+    }
+}
+
+HDSP Channel::addDsp(DSPPROC* proc, void* user, int priority) {
+    if (!proc) fail(BASS_ERROR_ILLPARAM);
+    const HDSP handle = Library::instance().newHandle();
+    std::lock_guard lock(mutex_);
+    // Higher priorities run first; equal priorities in the order they were set.
+    auto at = std::find_if(dsps_.begin(), dsps_.end(), [priority](const Dsp& d) { return d.priority < priority; });
+    dsps_.insert(at, {handle, proc, user, priority});
+    return handle;
+}
+
+bool Channel::removeDsp(HDSP dsp) {
+    std::lock_guard lock(mutex_);
+    return std::erase_if(dsps_, [dsp](const Dsp& d) { return d.handle == dsp; }) > 0;
+}
+
+HFX Channel::addEffect(DWORD type, DWORD priority) {
+    const HFX handle = Library::instance().newHandle();
+    std::lock_guard lock(mutex_);
+    auto effect = dsp::createEffect(type, static_cast<int>(format_.rate), static_cast<int>(format_.channels));
+    if (!effect) {
+        if (type == BASS_FX_PARAMEQ || type == BASS_FX_ECHO || type == BASS_FX_REVERB) fail(BASS_ERROR_FORMAT);
+        fail(type <= BASS_FX_REVERB ? BASS_ERROR_NOFX : BASS_ERROR_ILLTYPE);
+    }
+    auto at = std::find_if(effects_.begin(), effects_.end(), [priority](const Fx& f) { return f.priority < priority; });
+    effects_.insert(at, Fx{handle, type, priority, std::move(effect)});
+    return handle;
+}
+
+bool Channel::removeEffect(HFX fx) {
+    std::lock_guard lock(mutex_);
+    return std::erase_if(effects_, [fx](const Fx& f) { return f.handle == fx; }) > 0;
+}
+
+bool Channel::setEffectParameters(HFX fx, const void* params) {
+    std::lock_guard lock(mutex_);
+    for (Fx& f : effects_)
+        if (f.handle == fx) return f.effect->setParameters(params);
+    fail(BASS_ERROR_HANDLE);
+}
+
+bool Channel::effectParameters(HFX fx, void* params) {
+    std::lock_guard lock(mutex_);
+    for (Fx& f : effects_) {
+        if (f.handle == fx) {
+            f.effect->getParameters(params);
+            return true;
+        }
+    }
+    fail(BASS_ERROR_HANDLE);
+}
+
+// ---- levels and data ----
+
+size_t Channel::historyAvailable(uint64_t end) const {
+    const uint64_t oldest = processed_ > historyFrames_ ? processed_ - historyFrames_ : 0;
+    return end > oldest ? static_cast<size_t>(end - oldest) : 0;
+}
+
+size_t Channel::historyBefore(uint64_t end, size_t frames, float* out) const {
+    const size_t ch = format_.channels;
+    const size_t have = std::min(frames, historyAvailable(end));
+    const size_t pad = frames - have;
+    std::fill(out, out + pad * ch, 0.0f);
+    for (size_t i = 0; i < have; ++i) {
+        const uint64_t frame = end - have + i;
+        std::memcpy(out + (pad + i) * ch, &history_[static_cast<size_t>(frame % historyFrames_) * ch], ch * sizeof(float));
+    }
+    return have;
+}
+
+DWORD Channel::level() {
+    std::lock_guard lock(mutex_);
+    if (state_ != ChannelState::Playing && state_ != ChannelState::Ending) fail(BASS_ERROR_NOPLAY);
+    const uint64_t end = static_cast<uint64_t>(std::max(0.0, heardAt(heardDeviceFrame()).proc));
+    const size_t frames = std::max<size_t>(1, format_.rate / 50);  // 20 ms
+    window_.resize(frames * format_.channels);
+    historyBefore(end, frames, window_.data());
+    float peak[2] = {0, 0};
+    for (size_t i = 0; i < frames; ++i) {
+        for (size_t c = 0; c < format_.channels; ++c) {
+            float& p = peak[std::min<size_t>(c, 1)];
+            p = std::max(p, std::fabs(window_[i * format_.channels + c]));
+        }
+    }
+    if (format_.channels == 1) peak[1] = peak[0];
+    auto word = [](float v) { return static_cast<DWORD>(std::min(32768.0f, std::nearbyint(v * 32768.0f))); };
+    return word(peak[0]) | (word(peak[1]) << 16);
+}
+
+DWORD Channel::data(void* buffer, DWORD length) {
+    std::lock_guard lock(mutex_);
+    const uint64_t end = static_cast<uint64_t>(std::max(0.0, heardAt(heardDeviceFrame()).proc));
+    const size_t ch = format_.channels;
+    if (!buffer) {
+        if (length != 0) fail(BASS_ERROR_ILLPARAM);
+        return static_cast<DWORD>(historyAvailable(end) * bytesPerFrame_);
+    }
+    if (length & 0x80000000u) {
+        const size_t fft = dsp::SpectrumAnalyzer::fftSize(length);
+        if (fft == 0) fail(BASS_ERROR_ILLPARAM);
+        if (!spectrum_) spectrum_ = std::make_unique<dsp::SpectrumAnalyzer>();
+        window_.resize(fft * ch);
+        historyBefore(end, fft, window_.data());
+        const size_t wrote = spectrum_->compute(window_.data(), static_cast<int>(ch), length, static_cast<float*>(buffer));
+        if (wrote == 0) fail(BASS_ERROR_ILLPARAM);
+        return static_cast<DWORD>(wrote * sizeof(float));
+    }
+    const size_t frames = std::min<size_t>(length / bytesPerFrame_, historyAvailable(end));
+    window_.resize(frames * ch);
+    historyBefore(end, frames, window_.data());
+    if (format_.flags & BASS_SAMPLE_8BITS) {
+        auto* out = static_cast<uint8_t*>(buffer);
+        for (size_t i = 0; i < frames * ch; ++i)
+            out[i] = static_cast<uint8_t>((toSample(window_[i]) >> 8) + 128);
+    } else {
+        auto* out = static_cast<int16_t*>(buffer);
+        for (size_t i = 0; i < frames * ch; ++i) out[i] = toSample(window_[i]);
+    }
+    return static_cast<DWORD>(frames * bytesPerFrame_);
+}
+
+}  // namespace aubadine::bass

@@ -1,0 +1,175 @@
+// One playing thing (stream or module) of the device: its source, the processing chain
+// decode -> DSP callbacks -> effects -> volume and pan -> resampling to the device rate, its
+// state, syncs, and the record of which of its frames went into which device frames, so
+// that positions, levels and data describe what is being heard.
+//
+// Locking: every member takes the channel's own recursive lock, so library calls made from
+// a callback that runs under it (DSP callbacks and stream procedures on the mixer thread)
+// may reach the same channel again. The lock is never held while waiting for another
+// thread. Sync callbacks run on the sync thread, under no lock.
+#pragma once
+
+#include "CBoundary.h"
+#include "Resampler.h"
+#include "Source.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace aubadine::dsp {
+class Effect;
+class SpectrumAnalyzer;
+}
+
+namespace aubadine::bass {
+
+class Mixer;
+class SyncThread;
+
+enum class ChannelState { Stopped, Playing, Ending, Paused };
+
+class Channel {
+public:
+    Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, ChannelKind kind,
+            std::shared_ptr<Mixer> mixer);
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    DWORD handle() const { return handle_; }
+    ChannelKind kind() const { return kind_; }
+    std::recursive_mutex& mutex() { return mutex_; }
+    Source& source() { return *source_; }  // under mutex()
+
+    BASS_CHANNELINFO info();
+    uint32_t bytesPerFrame() const { return bytesPerFrame_; }
+    uint32_t rate();  // the playback rate (frequency attribute)
+
+    void play(bool restart);  // throws Failure
+    void stop();
+    void pause();              // throws Failure(BASS_ERROR_NOPLAY) when not playing
+    DWORD activity();          // BASS_ACTIVE_xxx
+
+    std::optional<QWORD> lengthBytes();
+    QWORD position();                 // heard position, bytes
+    void setPosition(QWORD position);  // bytes, or the module forms; throws Failure
+    void setFlags(DWORD flags);
+
+    void setAttributes(int freq, int volume, int pan);  // -1 (pan -101) leaves one unchanged
+    void attributes(DWORD* freq, DWORD* volume, int* pan);
+
+    DWORD level();                          // throws Failure(BASS_ERROR_NOPLAY)
+    DWORD data(void* buffer, DWORD length);  // BASS_ChannelGetData; throws Failure
+
+    HSYNC addSync(DWORD type, QWORD param, SYNCPROC* proc, void* user);
+    bool removeSync(HSYNC sync);
+    // Runs the syncs of `type` (BASS_SYNC_META, BASS_SYNC_DOWNLOAD, ...) on the sync thread.
+    void fireSyncs(DWORD type, uintptr_t data);
+
+    HDSP addDsp(DSPPROC* proc, void* user, int priority);
+    bool removeDsp(HDSP dsp);
+
+    HFX addEffect(DWORD type, DWORD priority);  // throws Failure(BASS_ERROR_ILLTYPE)
+    bool removeEffect(HFX fx);
+    bool setEffectParameters(HFX fx, const void* params);  // false: out of range
+    bool effectParameters(HFX fx, void* params);
+
+    void markFreed();  // after this, the channel neither plays nor calls anything
+
+    // Mixer thread: adds this channel's next `frames` device frames (stereo floats) to mix,
+    // as device frames `at`.. .
+    void mix(float* mix, size_t frames, uint64_t at);
+    // The device has been heard up to `heard`: end syncs whose last frame is heard fire.
+    void noticeHeard(uint64_t heard, SyncThread& syncs);
+
+private:
+    struct Mark {  // device frames [device, device + frames) carried channel frames from src
+        uint64_t device;
+        size_t frames;
+        double src;   // source frame
+        double proc;  // processed-frame count (index into the history)
+        double step;  // channel frames per device frame
+    };
+    struct Sync {
+        HSYNC handle;
+        DWORD type;
+        QWORD param;
+        SYNCPROC* proc;
+        void* user;
+    };
+    struct Dsp {
+        HDSP handle;
+        DSPPROC* proc;
+        void* user;
+        int priority;
+    };
+    struct Fx {
+        HFX handle;
+        DWORD type;
+        DWORD priority;
+        std::unique_ptr<dsp::Effect> effect;
+    };
+    struct Heard {
+        double src;
+        double proc;
+    };
+
+    void seekTo(uint64_t frame);
+    void produce(size_t deviceFrames);
+    void process(size_t frames);
+    void configureResampler();
+    Heard heardAt(uint64_t deviceFrame) const;
+    uint64_t heardDeviceFrame() const;
+    // Copies the `frames` processed frames that end at `end` from the history, front-padded
+    // with silence where the history does not reach back that far; returns the frames copied.
+    size_t historyBefore(uint64_t end, size_t frames, float* out) const;
+    size_t historyAvailable(uint64_t end) const;
+
+    const DWORD handle_;
+    const ChannelKind kind_;
+    std::recursive_mutex mutex_;
+    std::unique_ptr<Source> source_;
+    std::weak_ptr<Mixer> mixer_;
+    const uint32_t deviceRate_;
+    SourceFormat format_;
+    uint32_t bytesPerFrame_;
+    DWORD flags_;
+
+    ChannelState state_ = ChannelState::Stopped;
+    bool freed_ = false;
+    bool sourceEnded_ = false;
+    bool stalled_ = false;
+    uint64_t endDeviceFrame_ = 0;
+
+    uint32_t playRate_;
+    float volume_ = 1.0f;  // 0..1 (attribute 0..100)
+    float pan_ = 0.0f;     // -1..1 (attribute -100..100)
+
+    std::vector<int16_t> pcm_;
+    std::vector<float> floats_;
+    Resampler resampler_;
+    std::vector<float> fifo_;  // stereo frames at the device rate, from fifoHead_
+    size_t fifoHead_ = 0;      // in frames
+    double fifoSrc_ = 0;       // source frame of the fifo's first frame
+    double fifoProc_ = 0;
+    uint64_t processed_ = 0;   // frames that have gone through process()
+
+    std::vector<float> history_;  // ring of processed frames (format_.channels each)
+    size_t historyFrames_;
+
+    std::deque<Mark> marks_;
+    Heard base_{0, 0};  // what is heard before the first mark
+
+    std::vector<Sync> syncs_;
+    std::vector<Dsp> dsps_;
+    std::vector<Dsp> dspScratch_;
+    std::vector<Fx> effects_;
+    std::unique_ptr<dsp::SpectrumAnalyzer> spectrum_;
+    std::vector<float> window_;
+};
+
+}  // namespace aubadine::bass

@@ -1,0 +1,408 @@
+// Local files (MP1/MP2/MP3, Ogg Vorbis, WAV and whatever else FFmpeg decodes), read through
+// a small AVIO adapter over the file region so that offset and length are honoured and only
+// what is being decoded is in memory.
+#include "FileRegion.h"
+#include "Sources.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace aubadine::bass {
+namespace {
+
+constexpr int kIoBufferBytes = 32 * 1024;
+
+struct FormatCloser {
+    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+};
+struct CodecCloser {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct IoCloser {
+    void operator()(AVIOContext* io) const {
+        if (io) av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+struct PacketCloser {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameCloser {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct SwrCloser {
+    void operator()(SwrContext* s) const { swr_free(&s); }
+};
+
+uint32_t streamType(AVCodecID codec, const char* container) {
+    switch (codec) {
+    case AV_CODEC_ID_MP1: return BASS_CTYPE_STREAM_MP1;
+    case AV_CODEC_ID_MP2: return BASS_CTYPE_STREAM_MP2;
+    case AV_CODEC_ID_MP3: return BASS_CTYPE_STREAM_MP3;
+    case AV_CODEC_ID_VORBIS: return BASS_CTYPE_STREAM_OGG;
+    default: break;
+    }
+    if (container && std::strcmp(container, "wav") == 0) return BASS_CTYPE_STREAM_WAV;
+    return BASS_CTYPE_STREAM;
+}
+
+class FileSource final : public Source {
+public:
+    FileSource(bool mem, const void* file, uint64_t offset, uint64_t length) : region_(mem, file, offset, length) {
+        readTags();
+        open();
+        if (format_.ctype >= BASS_CTYPE_STREAM_MP1 && format_.ctype <= BASS_CTYPE_STREAM_MP3) {
+            if (auto exact = scanMpegLength()) {
+                open();  // back to the start, as freshly opened
+                length_ = exact;
+            } else {
+                open();
+            }
+        }
+    }
+
+    SourceFormat format() const override { return format_; }
+
+    size_t read(int16_t* out, size_t frames, ReadStatus& status) override {
+        size_t done = 0;
+        const size_t ch = format_.channels;
+        while (done < frames) {
+            if (pendingHead_ < pendingFrames()) {
+                const size_t n = std::min(frames - done, pendingFrames() - pendingHead_);
+                std::copy_n(pending_.data() + pendingHead_ * ch, n * ch, out + done * ch);
+                pendingHead_ += n;
+                done += n;
+                continue;
+            }
+            if (!decodeMore()) {
+                status = ReadStatus::Ended;
+                break;
+            }
+        }
+        return done;
+    }
+
+    std::optional<uint64_t> lengthFrames() const override { return length_; }
+
+    bool seek(uint64_t frame) override {
+        if (length_ && frame > *length_) return false;
+        const AVRational tb = stream_->time_base;
+        int64_t ts = av_rescale_q(static_cast<int64_t>(frame), AVRational{1, static_cast<int>(format_.rate)}, tb);
+        if (stream_->start_time != AV_NOPTS_VALUE) ts += stream_->start_time;
+        if (avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, 0) < 0 &&
+            avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, AVSEEK_FLAG_ANY) < 0) {
+            if (frame != 0) return false;
+            // Unseekable at the start: reopen.
+            open();
+            return true;
+        }
+        avcodec_flush_buffers(codec_.get());
+        pending_.clear();
+        pendingHead_ = 0;
+        drained_ = false;
+        eof_ = false;
+        skipTo_ = static_cast<int64_t>(frame);
+        next_ = -1;  // known again from the next decoded frame's timestamp
+        return true;
+    }
+
+    const char* tags(uint32_t kind) override {
+        switch (kind) {
+        case BASS_TAG_ID3: return id3v1_.empty() ? nullptr : id3v1_.data();
+        case BASS_TAG_ID3V2: return id3v2_.empty() ? nullptr : id3v2_.data();
+        case BASS_TAG_OGG: return oggComments_.empty() ? nullptr : oggComments_.data();
+        default: return nullptr;
+        }
+    }
+
+    std::optional<uint64_t> filePosition(uint32_t mode) const override {
+        switch (mode) {
+        case BASS_FILEPOS_CURRENT: return std::min(ioPos_, region_.size());
+        case BASS_FILEPOS_DOWNLOAD:
+        case BASS_FILEPOS_END: return region_.size();
+        case BASS_FILEPOS_START: return audioStart_;
+        default: return std::nullopt;
+        }
+    }
+
+private:
+    size_t pendingFrames() const { return pending_.size() / format_.channels; }
+
+    static int readPacket(void* opaque, uint8_t* buf, int size) {
+        auto* self = static_cast<FileSource*>(opaque);
+        const size_t got = self->region_.read(self->ioPos_, buf, static_cast<size_t>(size));
+        self->ioPos_ += got;
+        return got == 0 ? AVERROR_EOF : static_cast<int>(got);
+    }
+
+    static int64_t seekIo(void* opaque, int64_t offset, int whence) {
+        auto* self = static_cast<FileSource*>(opaque);
+        const auto size = static_cast<int64_t>(self->region_.size());
+        int64_t to = 0;
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return size;
+        case SEEK_SET: to = offset; break;
+        case SEEK_CUR: to = static_cast<int64_t>(self->ioPos_) + offset; break;
+        case SEEK_END: to = size + offset; break;
+        default: return -1;
+        }
+        if (to < 0) return -1;
+        self->ioPos_ = static_cast<uint64_t>(to);
+        return to;
+    }
+
+    void readTags() {
+        const uint64_t size = region_.size();
+        if (size >= 128) {
+            std::string tag(128, '\0');
+            if (region_.read(size - 128, tag.data(), 128) == 128 && tag.compare(0, 3, "TAG") == 0) id3v1_ = tag;
+        }
+        uint8_t header[10];
+        if (region_.read(0, header, 10) == 10 && std::memcmp(header, "ID3", 3) == 0 && header[3] != 0xFF &&
+            header[4] != 0xFF && !((header[6] | header[7] | header[8] | header[9]) & 0x80)) {
+            uint64_t body = (uint64_t{header[6]} << 21) | (uint64_t{header[7]} << 14) | (uint64_t{header[8]} << 7) |
+                            header[9];
+            uint64_t total = 10 + body + ((header[5] & 0x10) ? 10 : 0);
+            total = std::min(total, size);
+            id3v2_.assign(static_cast<size_t>(total), '\0');
+            id3v2_.resize(region_.read(0, id3v2_.data(), id3v2_.size()));
+            audioStart_ = total;
+        }
+    }
+
+    void open() {
+        format_ctx_.reset();
+        io_.reset();
+        codec_.reset();
+        ioPos_ = 0;
+        auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+        if (!buffer) fail(BASS_ERROR_MEM);
+        io_.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, this, &FileSource::readPacket, nullptr,
+                                     &FileSource::seekIo));
+        if (!io_) {
+            av_free(buffer);
+            fail(BASS_ERROR_MEM);
+        }
+        AVFormatContext* ctx = avformat_alloc_context();
+        if (!ctx) fail(BASS_ERROR_MEM);
+        ctx->pb = io_.get();
+        ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+        if (avformat_open_input(&ctx, nullptr, nullptr, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
+        format_ctx_.reset(ctx);
+        if (avformat_find_stream_info(ctx, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
+        const AVCodec* decoder = nullptr;
+        const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+        if (index < 0) fail(index == AVERROR_DECODER_NOT_FOUND ? BASS_ERROR_CODEC : BASS_ERROR_FILEFORM);
+        stream_ = ctx->streams[index];
+        for (unsigned i = 0; i < ctx->nb_streams; ++i)
+            if (static_cast<int>(i) != index) ctx->streams[i]->discard = AVDISCARD_ALL;
+        codec_.reset(avcodec_alloc_context3(decoder));
+        if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream_->codecpar) < 0) fail(BASS_ERROR_MEM);
+        if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) fail(BASS_ERROR_CODEC);
+        const int channels = codec_->ch_layout.nb_channels;
+        if (channels < 1 || channels > 8 || codec_->sample_rate <= 0) fail(BASS_ERROR_FORMAT);
+
+        format_.rate = static_cast<uint32_t>(codec_->sample_rate);
+        format_.channels = static_cast<uint32_t>(channels);
+        format_.flags = codec_->codec_id == AV_CODEC_ID_PCM_U8 ? BASS_SAMPLE_8BITS : 0;
+        format_.ctype = streamType(codec_->codec_id, ctx->iformat ? ctx->iformat->name : nullptr);
+        const AVRational perFrame{1, codec_->sample_rate};
+        if (stream_->duration > 0 && stream_->duration != AV_NOPTS_VALUE)
+            length_ = static_cast<uint64_t>(av_rescale_q(stream_->duration, stream_->time_base, perFrame));
+        else if (ctx->duration > 0 && ctx->duration != AV_NOPTS_VALUE)
+            length_ = static_cast<uint64_t>(av_rescale_q(ctx->duration, AV_TIME_BASE_Q, perFrame));
+        if (format_.ctype == BASS_CTYPE_STREAM_OGG || std::strcmp(ctx->iformat->name, "ogg") == 0) readComments();
+
+        packet_.reset(av_packet_alloc());
+        frame_.reset(av_frame_alloc());
+        if (!packet_ || !frame_) fail(BASS_ERROR_MEM);
+        pending_.clear();
+        pendingHead_ = 0;
+        drained_ = eof_ = false;
+        skipTo_ = -1;
+        next_ = 0;
+        convertFor_ = -1;
+        convert_.reset();
+    }
+
+    // MPEG audio files carry their encoder delay and padding in a header that FFmpeg turns
+    // into skip and discard side data on the first and the last packets; the exact length
+    // needs both, so read the first packets and the last few seconds' packets.
+    std::optional<uint64_t> scanMpegLength() {
+        AVFormatContext* ctx = format_ctx_.get();
+        AVPacket* pkt = packet_.get();
+        auto skipData = [](const AVPacket* p, int at) -> int64_t {
+            size_t size = 0;
+            const uint8_t* d = av_packet_get_side_data(p, AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (!d || size < 10) return 0;
+            return int64_t{d[at]} | (int64_t{d[at + 1]} << 8) | (int64_t{d[at + 2]} << 16) | (int64_t{d[at + 3]} << 24);
+        };
+        int64_t first = AV_NOPTS_VALUE, skip = 0;
+        while (av_read_frame(ctx, pkt) >= 0) {
+            const bool ours = pkt->stream_index == stream_->index && pkt->pts != AV_NOPTS_VALUE;
+            if (ours) {
+                first = pkt->pts;
+                skip = skipData(pkt, 0);
+            }
+            av_packet_unref(pkt);
+            if (ours) break;
+        }
+        if (first == AV_NOPTS_VALUE) return std::nullopt;
+        const AVRational perFrame{1, static_cast<int>(format_.rate)};
+        const uint64_t tail = 3ull * format_.rate;
+        if (length_ && *length_ > tail) {
+            const int64_t ts = first + av_rescale_q(static_cast<int64_t>(*length_ - tail), perFrame, stream_->time_base);
+            avformat_seek_file(ctx, stream_->index, INT64_MIN, ts, ts, 0);
+        }
+        int64_t end = AV_NOPTS_VALUE, discard = 0;
+        while (av_read_frame(ctx, pkt) >= 0) {
+            if (pkt->stream_index == stream_->index && pkt->pts != AV_NOPTS_VALUE) {
+                end = std::max(end == AV_NOPTS_VALUE ? pkt->pts : end, pkt->pts + pkt->duration);
+                discard = skipData(pkt, 4);
+            }
+            av_packet_unref(pkt);
+        }
+        if (end == AV_NOPTS_VALUE) return std::nullopt;
+        const int64_t frames = av_rescale_q(end - first, stream_->time_base, perFrame) - skip - discard;
+        if (frames <= 0) return std::nullopt;
+        return static_cast<uint64_t>(frames);
+    }
+
+    void readComments() {
+        oggComments_.clear();
+        const AVDictionaryEntry* e = nullptr;
+        AVDictionary* dict = stream_->metadata ? stream_->metadata : format_ctx_->metadata;
+        while ((e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX))) {
+            if (av_strcasecmp(e->key, "encoder") == 0) continue;  // the vendor text, not a comment
+            oggComments_ += e->key;
+            oggComments_ += '=';
+            oggComments_ += e->value;
+            oggComments_ += '\0';
+        }
+        if (!oggComments_.empty()) oggComments_ += '\0';
+    }
+
+    // Decodes one more frame into pending_; false at the end of the audio.
+    bool decodeMore() {
+        while (!drained_) {
+            const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
+            if (rc == 0) {
+                takeFrame();
+                av_frame_unref(frame_.get());
+                return true;
+            }
+            if (rc == AVERROR_EOF) {
+                drained_ = true;
+                break;
+            }
+            if (rc != AVERROR(EAGAIN)) return false;
+            if (eof_) {
+                avcodec_send_packet(codec_.get(), nullptr);
+                continue;
+            }
+            const int got = av_read_frame(format_ctx_.get(), packet_.get());
+            if (got < 0) {
+                eof_ = true;
+                avcodec_send_packet(codec_.get(), nullptr);
+                continue;
+            }
+            if (packet_->stream_index == stream_->index) {
+                // A damaged packet is skipped; decoding goes on with the next one.
+                avcodec_send_packet(codec_.get(), packet_.get());
+            }
+            av_packet_unref(packet_.get());
+        }
+        return false;
+    }
+
+    void takeFrame() {
+        AVFrame* f = frame_.get();
+        if (f->ch_layout.nb_channels != static_cast<int>(format_.channels) || f->sample_rate != static_cast<int>(format_.rate))
+            return;  // a change of format inside the stream is not followed
+        if (!convert_ || convertFor_ != f->format) {
+            SwrContext* s = nullptr;
+            if (swr_alloc_set_opts2(&s, &f->ch_layout, AV_SAMPLE_FMT_S16, f->sample_rate, &f->ch_layout,
+                                    static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0 ||
+                swr_init(s) < 0) {
+                swr_free(&s);
+                return;
+            }
+            convert_.reset(s);
+            convertFor_ = f->format;
+        }
+        // Where this frame starts, in frames from the beginning of the stream.
+        int64_t start = next_;
+        const int64_t pts = f->best_effort_timestamp;
+        if (pts != AV_NOPTS_VALUE && (next_ < 0 || skipTo_ >= 0)) {
+            int64_t rel = pts - (stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0);
+            start = av_rescale_q(rel, stream_->time_base, AVRational{1, static_cast<int>(format_.rate)});
+        }
+        if (start < 0) start = next_ < 0 ? (skipTo_ >= 0 ? skipTo_ : 0) : next_;
+
+        const size_t ch = format_.channels;
+        const size_t at = pending_.size();
+        pending_.resize(at + static_cast<size_t>(f->nb_samples) * ch);
+        uint8_t* dst = reinterpret_cast<uint8_t*>(pending_.data() + at);
+        const int got = swr_convert(convert_.get(), &dst, f->nb_samples, const_cast<const uint8_t**>(f->extended_data),
+                                    f->nb_samples);
+        pending_.resize(at + static_cast<size_t>(std::max(got, 0)) * ch);
+        next_ = start + std::max(got, 0);
+        if (skipTo_ >= 0) {
+            // After a seek: drop what lies before the wanted frame.
+            const int64_t drop = std::clamp<int64_t>(skipTo_ - start, 0, std::max(got, 0));
+            pending_.erase(pending_.begin() + static_cast<ptrdiff_t>(at),
+                           pending_.begin() + static_cast<ptrdiff_t>(at + static_cast<size_t>(drop) * ch));
+            if (next_ > skipTo_) skipTo_ = -1;
+        }
+        if (pendingHead_ > 0 && pendingHead_ * ch * 2 > pending_.size()) {
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(pendingHead_ * ch));
+            pendingHead_ = 0;
+        }
+    }
+
+    FileRegion region_;
+    uint64_t ioPos_ = 0;
+    uint64_t audioStart_ = 0;
+    std::string id3v1_, id3v2_, oggComments_;
+
+    std::unique_ptr<AVIOContext, IoCloser> io_;
+    std::unique_ptr<AVFormatContext, FormatCloser> format_ctx_;
+    std::unique_ptr<AVCodecContext, CodecCloser> codec_;
+    std::unique_ptr<AVPacket, PacketCloser> packet_;
+    std::unique_ptr<AVFrame, FrameCloser> frame_;
+    std::unique_ptr<SwrContext, SwrCloser> convert_;
+    int convertFor_ = -1;
+    AVStream* stream_ = nullptr;
+
+    SourceFormat format_;
+    std::optional<uint64_t> length_;
+    std::vector<int16_t> pending_;
+    size_t pendingHead_ = 0;
+    bool eof_ = false, drained_ = false;
+    int64_t skipTo_ = -1;
+    int64_t next_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offset, uint64_t length) {
+    // FFmpeg's chatter about damaged files stays quiet unless the host asked for it.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] {
+        if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
+    });
+    return std::make_unique<FileSource>(mem, file, offset, length);
+}
+
+}  // namespace aubadine::bass
