@@ -34,8 +34,31 @@ TFileSource::~TFileSource() {
 }
 
 size_t TFileSource::ReadAt(int64_t Pos, void *Buffer, size_t Count) const {
-  if (FHandle < 0 || Pos < 0)
+  if (FHandle < 0 || Pos < 0 || Count == 0 || Pos >= FSize)
     return 0;
+  const int64_t Start = Pos - Pos % BlockAlign;
+  if (Pos + static_cast<int64_t>(Count) > Start + static_cast<int64_t>(BlockSize))
+    return ReadDirect(Pos, Buffer, Count);
+  Block *Hit = nullptr;
+  for (Block &B : FBlocks)
+    if (B.Start == Start)
+      Hit = &B;
+  if (Hit == nullptr) {
+    Hit = &FBlocks[FNextVictim];
+    FNextVictim ^= 1;
+    Hit->Start = -1;
+    Hit->Length = ReadDirect(Start, Hit->Data, BlockSize);
+    Hit->Start = Start;
+  }
+  const size_t Offset = static_cast<size_t>(Pos - Start);
+  if (Offset >= Hit->Length)
+    return 0;
+  const size_t N = Count < Hit->Length - Offset ? Count : Hit->Length - Offset;
+  std::memcpy(Buffer, Hit->Data + Offset, N);
+  return N;
+}
+
+size_t TFileSource::ReadDirect(int64_t Pos, void *Buffer, size_t Count) const {
   size_t Done = 0;
   auto *Out = static_cast<uint8_t *>(Buffer);
   while (Done < Count) {

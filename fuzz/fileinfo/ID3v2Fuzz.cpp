@@ -1,0 +1,7 @@
+// libFuzzer entry for the ID3v2 reader.
+#include "FuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
+  fileinfo_fuzz::FuzzID3v2(Data, Size);
+  return 0;
+}
