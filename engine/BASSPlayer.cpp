@@ -11,6 +11,9 @@
 #include "System.h"
 #include "VisDrive.h"
 #include "fileinfo/MPEGaudio.h"
+#include "fileinfo/OggVorbis.h"
+#include "fileinfo/WAVfile.h"
+#include "fileinfo/WMAfile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -146,6 +149,9 @@ TBASSPlayer::TBASSPlayer(bool Designing) : FDesigning(Designing)
 
     // 13. The file readers.
     FMPEGReader = std::make_unique<TMPEGaudio>();
+    FOggReader = std::make_unique<TOggVorbis>();
+    FWMAReader = std::make_unique<TWMAfile>();
+    FWAVReader = std::make_unique<TWAVfile>();
 
     // 14. The visualization thread.
     FVisThread = std::make_unique<TVisDataThread>(FVisMessage, FVisShared);
@@ -180,6 +186,9 @@ TBASSPlayer::~TBASSPlayer()
     if (!FDesigning) {
         FTimer.reset();
         FMPEGReader.reset();
+        FOggReader.reset();
+        FWMAReader.reset();
+        FWAVReader.reset();
         if (FBASSReady)
             ShutdownPluginHost();
         FVisThread.reset();

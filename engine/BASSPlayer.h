@@ -21,6 +21,9 @@
 
 struct TInModule;
 class TMPEGaudio;
+class TOggVorbis;
+class TWMAfile;
+class TWAVfile;
 class TVisDataThread;
 struct TVisSharedBlock;
 class TPluginConfigForm;
@@ -179,6 +182,9 @@ private:
     bool FSyncVisWindow = false;
     uint32_t FVisMessage = 0;
     std::unique_ptr<TMPEGaudio> FMPEGReader;
+    std::unique_ptr<TOggVorbis> FOggReader;
+    std::unique_ptr<TWMAfile> FWMAReader;
+    std::unique_ptr<TWAVfile> FWAVReader;
     std::unique_ptr<TPluginConfigForm> FPluginConfigForm;
     std::unique_ptr<TVisDataThread> FVisThread;
     bool FBASSReady = false;

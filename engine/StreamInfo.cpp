@@ -7,6 +7,9 @@
 #include "PluginCtrl.h"
 #include "RT_basscd.h"
 #include "fileinfo/MPEGaudio.h"
+#include "fileinfo/OggVorbis.h"
+#include "fileinfo/WAVfile.h"
+#include "fileinfo/WMAfile.h"
 
 #include <cstring>
 #include <fstream>
@@ -89,6 +92,71 @@ bool TBASSPlayer::ReadLocalFile(const std::string& StreamName, const std::string
                                 TDecoderChoice& Decoder)
 {
     const TDecoderChoice bassDecoder = FBASSReady ? dcBASS : dcNone;
+
+    if (Ext == ".WAV") {
+        if (!FWAVReader)
+            return false;
+        TWAVfile& r = *FWAVReader;
+        r.ReadFromFile(StreamName);
+        if (!r.Valid())
+            return false;
+        Info.FileSize = static_cast<uint32_t>(r.FileSize());
+        Info.SampleRate = r.SampleRate();
+        Info.BitsPerSample = r.BitsPerSample();
+        // Bits per sample times rate: the channel count is not part of this product.
+        Info.BitRate = static_cast<int32_t>(uint32_t{Info.BitsPerSample} * Info.SampleRate / 1000);
+        Info.Duration = SecondsToMs(r.Duration());
+        Info.Channels = r.Channels();
+        Decoder = bassDecoder;
+        return true;
+    }
+
+    if (Ext == ".OGG") {
+        if (!FOggReader)
+            return false;
+        TOggVorbis& r = *FOggReader;
+        r.ReadFromFile(StreamName);
+        if (!r.Valid())
+            return false;
+        Info.FileSize = static_cast<uint32_t>(r.FileSize());
+        Info.SampleRate = r.SampleRate();
+        Info.BitRate = r.BitRate();
+        Info.Duration = SecondsToMs(r.Duration());
+        Info.Title = r.Title();
+        Info.Artist = r.Artist();
+        Info.Album = r.Album();
+        Info.Year = r.Date();
+        Info.Genre = r.Genre();
+        Info.Channels = r.Channels();
+        Info.Track = static_cast<uint8_t>(r.Track() & 0xFF);
+        Info.Comment = r.Comment();
+        Decoder = bassDecoder;
+        return true;
+    }
+
+    if (Ext == ".WMA") {
+        if (!FWMAReader)
+            return false;
+        TWMAfile& r = *FWMAReader;
+        r.ReadFromFile(StreamName);
+        if (!r.Valid())
+            return false;
+        Info.FileSize = static_cast<uint32_t>(r.FileSize());
+        Info.SampleRate = static_cast<uint32_t>(r.SampleRate());
+        Info.BitRate = r.BitRate();
+        Info.Duration = SecondsToMs(r.Duration());
+        Info.Title = r.Title();
+        Info.Artist = r.Artist();
+        Info.Album = r.Album();
+        Info.Year = r.Year();
+        Info.Genre = r.Genre();
+        Info.Channels = r.Channels();
+        Info.Track = static_cast<uint8_t>(r.Track() & 0xFF);
+        Info.Comment = r.Comment();
+        // Played by the library only through its WMA add-on.
+        Decoder = FWMAReady ? dcBASS : dcNone;
+        return true;
+    }
 
     if (Ext == ".MP1" || Ext == ".MP2" || Ext == ".MP3") {
         if (!FMPEGReader)

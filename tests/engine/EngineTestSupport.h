@@ -168,3 +168,81 @@ inline std::vector<uint8_t> BytesWithText(size_t size, size_t offset, const std:
     std::memcpy(out.data() + offset, text.data(), text.size());
     return out;
 }
+
+inline void PutLE(std::vector<uint8_t>& b, uint64_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A canonical 44-byte-header PCM WAV with dataBytes of silence.
+inline std::vector<uint8_t> MakeWav(int channels, uint32_t rate, int bits, uint32_t dataBytes)
+{
+    std::vector<uint8_t> b = {'R', 'I', 'F', 'F'};
+    PutLE(b, 36 + dataBytes, 4);
+    for (char c : std::string("WAVEfmt "))
+        b.push_back(static_cast<uint8_t>(c));
+    PutLE(b, 16, 4);
+    PutLE(b, 1, 2);
+    PutLE(b, static_cast<uint64_t>(channels), 2);
+    PutLE(b, rate, 4);
+    PutLE(b, rate * static_cast<uint32_t>(channels * bits / 8), 4);
+    PutLE(b, static_cast<uint64_t>(channels * bits / 8), 2);
+    PutLE(b, static_cast<uint64_t>(bits), 2);
+    for (char c : std::string("data"))
+        b.push_back(static_cast<uint8_t>(c));
+    PutLE(b, dataBytes, 4);
+    b.resize(b.size() + dataBytes, 0);
+    return b;
+}
+
+// An Ogg page holding body (at most 255 * 255 bytes).
+inline std::vector<uint8_t> OggPage(uint64_t granule, const std::vector<uint8_t>& body, uint32_t sequence)
+{
+    std::vector<uint8_t> b = {'O', 'g', 'g', 'S', 0, static_cast<uint8_t>(sequence == 0 ? 2 : 0)};
+    PutLE(b, granule, 8);
+    PutLE(b, 0x1234, 4);
+    PutLE(b, sequence, 4);
+    PutLE(b, 0, 4);
+    std::vector<uint8_t> lacing;
+    size_t left = body.size();
+    for (;;) {
+        size_t lace = std::min<size_t>(left, 255);
+        lacing.push_back(static_cast<uint8_t>(lace));
+        left -= lace;
+        if (lace < 255)
+            break;
+    }
+    b.push_back(static_cast<uint8_t>(lacing.size()));
+    return Concat(Concat(b, lacing), body);
+}
+
+// An Ogg Vorbis file: identification and comment headers, then 10 s of (empty) audio pages.
+inline std::vector<uint8_t> MakeOgg(int channels, const std::vector<std::string>& comments)
+{
+    std::vector<uint8_t> id = {1, 'v', 'o', 'r', 'b', 'i', 's'};
+    PutLE(id, 0, 4);
+    id.push_back(static_cast<uint8_t>(channels));
+    PutLE(id, 44100, 4);
+    PutLE(id, 0, 4);
+    PutLE(id, 128000, 4);
+    PutLE(id, 0, 4);
+    id.push_back(0xB8);
+    id.push_back(1);
+    std::vector<uint8_t> file = OggPage(0, id, 0);
+
+    std::vector<uint8_t> c = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+    PutLE(c, 4, 4);
+    for (char ch : std::string("test"))
+        c.push_back(static_cast<uint8_t>(ch));
+    PutLE(c, comments.size(), 4);
+    for (const std::string& s : comments) {
+        PutLE(c, s.size(), 4);
+        c.insert(c.end(), s.begin(), s.end());
+    }
+    c.push_back(1);
+    file = Concat(file, OggPage(0, c, 1));
+    for (uint32_t seq = 2; seq < 42; ++seq)
+        file = Concat(file, OggPage(seq == 41 ? 441000 : 1000, std::vector<uint8_t>(4000, 0x5A), seq));
+    return file;
+}

@@ -149,3 +149,41 @@ TEST_F(EngineTest, CdTracksAreMeasuredOnTheirDrive)
     EXPECT_EQ(fake->Count("BASS_CD_StreamCreateFile(d:\\Track01.cda,65536)"), 1);
     EXPECT_EQ(player->ChannelKind(), ckCD);
 }
+
+TEST_F(EngineTest, WavBitRateLeavesTheChannelsOut)
+{
+    Make();
+    Described d = Describe(*player, WriteFile("a.wav", MakeWav(2, 44100, 16, 176400)));
+    ASSERT_TRUE(d.recognised);
+    EXPECT_EQ(d.info.BitRate, 705);
+    EXPECT_EQ(d.info.BitsPerSample, 16);
+    EXPECT_EQ(d.info.Channels, 2);
+    EXPECT_EQ(d.info.Duration, 1000u);
+    EXPECT_EQ(d.info.FileSize, 176444u);
+    EXPECT_EQ(d.decoder, dcBASS);
+
+    d = Describe(*player, WriteFile("b.WAV", MakeWav(1, 22050, 8, 22050)));
+    ASSERT_TRUE(d.recognised);
+    EXPECT_EQ(d.info.BitRate, 176);
+    EXPECT_EQ(d.info.BitsPerSample, 8);
+    EXPECT_EQ(d.info.Title, "b.WAV");
+
+    EXPECT_FALSE(Describe(*player, WriteFile("six.wav", MakeWav(6, 44100, 16, 1000))).recognised);
+}
+
+TEST_F(EngineTest, OggCommentsFillTheDescription)
+{
+    Make();
+    Described d = Describe(*player, WriteFile("a.ogg", MakeOgg(2, {"TITLE=Song", "ARTIST=Band", "DATE=2001",
+                                                                     "TRACKNUMBER=260", "GENRE=Pop", "COMMENT=Nice"})));
+    ASSERT_TRUE(d.recognised);
+    EXPECT_EQ(d.info.Title, "Song");
+    EXPECT_EQ(d.info.Artist, "Band");
+    EXPECT_EQ(d.info.Year, "2001");
+    EXPECT_EQ(d.info.Track, 4);  // 260 kept modulo 256
+    EXPECT_EQ(d.info.Genre, "Pop");
+    EXPECT_EQ(d.info.Comment, "Nice");
+    EXPECT_EQ(d.info.Duration, 10000u);
+    EXPECT_EQ(d.info.SampleRate, 44100u);
+    EXPECT_EQ(d.decoder, dcBASS);
+}
