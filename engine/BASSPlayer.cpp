@@ -10,6 +10,10 @@
 #include "RT_basscd.h"
 #include "System.h"
 #include "VisDrive.h"
+#include "fileinfo/MPEGaudio.h"
+#include "fileinfo/OggVorbis.h"
+#include "fileinfo/WAVfile.h"
+#include "fileinfo/WMAfile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -143,6 +147,12 @@ TBASSPlayer::TBASSPlayer(bool Designing) : FDesigning(Designing)
     // 12. The plug-in host.
     InitPluginHost();
 
+    // 13. The file readers.
+    FMPEGReader = std::make_unique<TMPEGaudio>();
+    FOggReader = std::make_unique<TOggVorbis>();
+    FWMAReader = std::make_unique<TWMAfile>();
+    FWAVReader = std::make_unique<TWAVfile>();
+
     // 14. The visualization thread.
     FVisThread = std::make_unique<TVisDataThread>(FVisMessage, FVisShared);
     if (FVisThread->Ready())
@@ -175,6 +185,10 @@ TBASSPlayer::~TBASSPlayer()
     // 4. What the engine owns. The plug-in host exists only when the device came up.
     if (!FDesigning) {
         FTimer.reset();
+        FMPEGReader.reset();
+        FOggReader.reset();
+        FWMAReader.reset();
+        FWAVReader.reset();
         if (FBASSReady)
             ShutdownPluginHost();
         FVisThread.reset();

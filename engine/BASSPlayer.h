@@ -20,6 +20,10 @@
 #include <string>
 
 struct TInModule;
+class TMPEGaudio;
+class TOggVorbis;
+class TWMAfile;
+class TWAVfile;
 class TVisDataThread;
 struct TVisSharedBlock;
 class TPluginConfigForm;
@@ -125,8 +129,26 @@ public:
     HWND MessageWindow() const { return FMessageWindow ? FMessageWindow->Handle() : 0; }
     bool VisConnected() const { return FVisConnected; }
     TVisDataThread* VisThread() const { return FVisThread.get(); }
+    bool TimerEnabled() const { return FTimer && FTimer->Enabled(); }
+    bool Busy() const { return FBusy; }
 
 private:
+    // Opening (Open.cpp).
+    void ReleaseChannel();
+    bool OpenNetworkStream(const std::string& StreamName, const std::string& Ext, TStreamInfo& Info);
+    bool OpenLocalFile(const std::string& StreamName, const std::string& Ext, TStreamInfo& Info, int PluginIndex,
+                       TDecoderChoice Decoder);
+    void FailOpen(const std::string& Message);
+    // Stream information (StreamInfo.cpp).
+    bool ReadLocalFile(const std::string& StreamName, const std::string& Ext, TStreamInfo& Info, TDecoderChoice& Decoder);
+    // Playback control (PlaybackControl.cpp): starts the channel from plmReady or plmStopped.
+    bool StartChannel(bool ReportRefusal);
+    void EnableSpectrumTimer();
+    // Stream metadata messages (SyncCallbacks.cpp).
+    void HandleMetaTitle(const char* Title);
+    void HandleDownloaded();
+    void* SyncUser() const { return reinterpret_cast<void*>(MessageWindow()); }
+
     bool FDesigning;
 
     std::unique_ptr<TTimer> FTimer;
@@ -159,6 +181,10 @@ private:
     uint16_t FVisScale = 512;
     bool FSyncVisWindow = false;
     uint32_t FVisMessage = 0;
+    std::unique_ptr<TMPEGaudio> FMPEGReader;
+    std::unique_ptr<TOggVorbis> FOggReader;
+    std::unique_ptr<TWMAfile> FWMAReader;
+    std::unique_ptr<TWAVfile> FWAVReader;
     std::unique_ptr<TPluginConfigForm> FPluginConfigForm;
     std::unique_ptr<TVisDataThread> FVisThread;
     bool FBASSReady = false;
@@ -181,3 +207,22 @@ private:
     std::array<TEQBand, 10> FEQBands{};
     TPlayerMode FMode = plmStandby;
 };
+
+// ---- callbacks handed to the audio library; they run on its threads ----
+
+// Sync callbacks: User is the engine's message window. EndSync posts WM_STREAM_END (with
+// the ended channel in wParam), MetaSync WM_META_TITLE with the address of its static title
+// buffer, DownloadSync WM_DOWNLOADED.
+void EndSync(HSYNC Handle, DWORD Channel, uintptr_t Data, void* User);
+void MetaSync(HSYNC Handle, DWORD Channel, uintptr_t Data, void* User);
+void DownloadSync(HSYNC Handle, DWORD Channel, uintptr_t Data, void* User);
+
+// The flanger, a DSP on 16-bit stereo frames. One state for the whole program: reset it
+// only while no flanger DSP is set on any channel.
+void FlangerDSP(HDSP Handle, DWORD Channel, void* Buffer, DWORD Length, void* User);
+void ResetFlanger();
+
+// The title in Shoutcast metadata ("StreamTitle='...';..."); false when there is none.
+bool FindStreamTitle(const std::string& Meta, std::string& Title);
+// The name of the file an address points to, without folder and extension.
+std::string URLFileTitle(const std::string& Address);

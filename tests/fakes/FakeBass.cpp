@@ -2,6 +2,8 @@
 
 #include "bass.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -13,6 +15,25 @@ BOOL Fail(int code)
     lastError = code;
     return FALSE;
 }
+
+BOOL Ok()
+{
+    lastError = 0;
+    return TRUE;
+}
+
+std::string Hex(uint64_t v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+uint64_t BytesPerSecond(const FakeChannel& c)
+{
+    uint64_t bps = uint64_t{c.source.freq} * c.source.chans * ((c.source.flags & BASS_SAMPLE_8BITS) ? 1 : 2);
+    return bps ? bps : 1;
+}
 }  // namespace
 
 extern "C" {
@@ -20,6 +41,27 @@ extern "C" {
 FakeBassControl* FakeBass_Control()
 {
     return &control;
+}
+
+uint32_t FakeBass_CreateChannel(const char* name, const char* creator)
+{
+    std::string n = name ? name : "";
+    if (std::find(control.refuse.begin(), control.refuse.end(), n) != control.refuse.end())
+        return static_cast<uint32_t>(Fail(BASS_ERROR_FILEFORM));
+    FakeChannel c;
+    auto it = control.sources.find(n);
+    if (it != control.sources.end())
+        c.source = it->second;
+    else if (control.acceptUnknown)
+        c.source = control.defaultSource;
+    else
+        return static_cast<uint32_t>(Fail(BASS_ERROR_FILEOPEN));
+    c.name = n;
+    c.creator = creator;
+    uint32_t h = control.nextHandle++;
+    control.channels[h] = c;
+    Ok();
+    return h;
 }
 
 DWORD BASS_GetVersion(void)
@@ -78,9 +120,316 @@ BOOL BASS_GetInfo(BASS_INFO* info)
     return TRUE;
 }
 
-DWORD BASS_ChannelIsActive(DWORD)
+// ---- streams and music ----
+
+HSTREAM BASS_StreamCreateFile(BOOL, const void* file, DWORD offset, DWORD length, DWORD flags)
 {
-    return control.activeState;
+    const char* name = static_cast<const char*>(file);
+    control.calls.push_back("BASS_StreamCreateFile(" + std::string(name ? name : "") + "," + std::to_string(offset) +
+                            "," + std::to_string(length) + "," + Hex(flags) + ")");
+    return FakeBass_CreateChannel(name, "StreamCreateFile");
+}
+
+HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC*, void*)
+{
+    control.calls.push_back("BASS_StreamCreateURL(" + std::string(url ? url : "") + "," + std::to_string(offset) + "," +
+                            Hex(flags) + ")");
+    if (control.urlRefused)
+        return static_cast<HSTREAM>(Fail(BASS_ERROR_NONET));
+    return FakeBass_CreateChannel(url, "StreamCreateURL");
+}
+
+HMUSIC BASS_MusicLoad(BOOL, const void* file, DWORD offset, DWORD length, DWORD flags, DWORD freq)
+{
+    const char* name = static_cast<const char*>(file);
+    control.calls.push_back("BASS_MusicLoad(" + std::string(name ? name : "") + "," + std::to_string(offset) + "," +
+                            std::to_string(length) + "," + Hex(flags) + "," + std::to_string(freq) + ")");
+    if (control.musicRefused)
+        return static_cast<HMUSIC>(Fail(BASS_ERROR_FILEFORM));
+    return FakeBass_CreateChannel(name, "MusicLoad");
+}
+
+BOOL BASS_StreamFree(HSTREAM handle)
+{
+    control.calls.push_back("BASS_StreamFree(" + std::to_string(handle) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || c->creator == "MusicLoad")
+        return Fail(BASS_ERROR_HANDLE);
+    control.channels.erase(handle);
+    return Ok();
+}
+
+BOOL BASS_MusicFree(HMUSIC handle)
+{
+    control.calls.push_back("BASS_MusicFree(" + std::to_string(handle) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || c->creator != "MusicLoad")
+        return Fail(BASS_ERROR_HANDLE);
+    control.channels.erase(handle);
+    return Ok();
+}
+
+QWORD BASS_StreamGetLength(DWORD handle)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c || c->creator == "MusicLoad") {
+        Fail(BASS_ERROR_HANDLE);
+        return ~QWORD{0};
+    }
+    Ok();
+    return c->source.length;
+}
+
+DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c || c->creator != "MusicLoad" || !playlen) {
+        Fail(BASS_ERROR_HANDLE);
+        return 0xFFFFFFFFu;
+    }
+    Ok();
+    return static_cast<DWORD>(c->source.length);
+}
+
+const char* BASS_StreamGetTags(HSTREAM handle, DWORD tags)
+{
+    control.calls.push_back("BASS_StreamGetTags(" + std::to_string(handle) + "," + std::to_string(tags) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return nullptr;
+    auto it = c->source.tags.find(tags);
+    return it == c->source.tags.end() ? nullptr : it->second.c_str();
+}
+
+DWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c || mode != BASS_FILEPOS_END)
+        return 0xFFFFFFFFu;
+    return c->source.fileSize;
+}
+
+// ---- channels ----
+
+float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return -1.0f;
+    return static_cast<float>(static_cast<double>(pos) / static_cast<double>(BytesPerSecond(*c)));
+}
+
+QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return ~QWORD{0};
+    uint64_t frame = c->source.chans * ((c->source.flags & BASS_SAMPLE_8BITS) ? 1u : 2u);
+    uint64_t bytes = static_cast<uint64_t>(std::llround(static_cast<double>(pos) * static_cast<double>(BytesPerSecond(*c))));
+    return bytes / frame * frame;
+}
+
+DWORD BASS_ChannelIsActive(DWORD handle)
+{
+    FakeChannel* c = control.Find(handle);
+    return c ? c->state : control.activeState;
+}
+
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c || !info)
+        return Fail(BASS_ERROR_HANDLE);
+    info->freq = c->source.freq;
+    info->chans = c->source.chans;
+    info->flags = c->source.flags;
+    info->ctype = BASS_CTYPE_STREAM;
+    return Ok();
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
+{
+    control.calls.push_back("BASS_ChannelPlay(" + std::to_string(handle) + "," + std::to_string(restart) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || control.playRefused)
+        return Fail(BASS_ERROR_HANDLE);
+    if (restart)
+        c->position = 0;
+    c->state = BASS_ACTIVE_PLAYING;
+    return Ok();
+}
+
+BOOL BASS_ChannelStop(DWORD handle)
+{
+    control.calls.push_back("BASS_ChannelStop(" + std::to_string(handle) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    c->state = BASS_ACTIVE_STOPPED;
+    return Ok();
+}
+
+BOOL BASS_ChannelPause(DWORD handle)
+{
+    control.calls.push_back("BASS_ChannelPause(" + std::to_string(handle) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || c->state != BASS_ACTIVE_PLAYING)
+        return Fail(BASS_ERROR_NOPLAY);
+    c->state = BASS_ACTIVE_PAUSED;
+    return Ok();
+}
+
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos)
+{
+    control.calls.push_back("BASS_ChannelSetPosition(" + std::to_string(handle) + "," + Hex(pos) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    if (c->creator == "MusicLoad") {
+        // Only the seconds form: MAKELONG(seconds, 0xFFFF), sign-extended.
+        if ((pos >> 16) != 0xFFFFFFFFFFFFull)
+            return Fail(BASS_ERROR_POSITION);
+        c->position = (pos & 0xFFFF) * BytesPerSecond(*c);
+        return Ok();
+    }
+    if (pos > c->source.length)
+        return Fail(BASS_ERROR_POSITION);
+    c->position = pos;
+    return Ok();
+}
+
+QWORD BASS_ChannelGetPosition(DWORD handle)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c) {
+        Fail(BASS_ERROR_HANDLE);
+        return ~QWORD{0};
+    }
+    return c->position;
+}
+
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length)
+{
+    control.getDataCalls++;
+    FakeChannel* c = control.Find(handle);
+    if (!c || control.fft.empty() || length != BASS_DATA_FFT512 || !buffer)
+        return 0xFFFFFFFFu;
+    float* out = static_cast<float*>(buffer);
+    for (size_t i = 0; i < 256; ++i)
+        out[i] = i < control.fft.size() ? control.fft[i] : 0.0f;
+    return 512 * 2 * c->source.chans;
+}
+
+HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user)
+{
+    control.calls.push_back("BASS_ChannelSetSync(" + std::to_string(handle) + "," + std::to_string(type) + "," +
+                            std::to_string(param) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || !proc)
+        return static_cast<HSYNC>(Fail(BASS_ERROR_HANDLE));
+    FakeSync s{control.nextHandle++, type, proc, user};
+    c->syncs.push_back(s);
+    Ok();
+    return s.handle;
+}
+
+HDSP BASS_ChannelSetDSP(DWORD handle, DSPPROC* proc, void*, int priority)
+{
+    control.calls.push_back("BASS_ChannelSetDSP(" + std::to_string(handle) + "," + std::to_string(priority) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || !proc)
+        return static_cast<HDSP>(Fail(BASS_ERROR_HANDLE));
+    uint32_t h = control.nextHandle++;
+    c->dsps.emplace_back(h, proc);
+    Ok();
+    return h;
+}
+
+BOOL BASS_ChannelRemoveDSP(DWORD handle, HDSP dsp)
+{
+    control.calls.push_back("BASS_ChannelRemoveDSP(" + std::to_string(handle) + "," + std::to_string(dsp) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    auto it = std::find_if(c->dsps.begin(), c->dsps.end(), [&](auto& d) { return d.first == dsp; });
+    if (it == c->dsps.end())
+        return Fail(BASS_ERROR_HANDLE);
+    c->dsps.erase(it);
+    return Ok();
+}
+
+HFX BASS_ChannelSetFX(DWORD handle, DWORD type, DWORD priority)
+{
+    control.calls.push_back("BASS_ChannelSetFX(" + std::to_string(handle) + "," + std::to_string(type) + "," +
+                            std::to_string(priority) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c || control.fxRefused)
+        return static_cast<HFX>(Fail(BASS_ERROR_NOFX));
+    FakeEffect e{control.nextHandle++, type, priority, {}};
+    c->effects.push_back(e);
+    Ok();
+    return e.handle;
+}
+
+BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx)
+{
+    control.calls.push_back("BASS_ChannelRemoveFX(" + std::to_string(handle) + "," + std::to_string(fx) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    auto it = std::find_if(c->effects.begin(), c->effects.end(), [&](auto& e) { return e.handle == fx; });
+    if (it == c->effects.end())
+        return Fail(BASS_ERROR_HANDLE);
+    c->effects.erase(it);
+    return Ok();
+}
+
+static FakeEffect* FindEffect(HFX fx)
+{
+    for (auto& [h, c] : control.channels)
+        for (auto& e : c.effects)
+            if (e.handle == fx)
+                return &e;
+    return nullptr;
+}
+
+static size_t ParamCount(uint32_t type)
+{
+    switch (type) {
+    case BASS_FX_PARAMEQ: return 3;
+    case BASS_FX_ECHO: return 5;
+    case BASS_FX_REVERB: return 4;
+    default: return 0;
+    }
+}
+
+BOOL BASS_FXSetParameters(HFX handle, const void* par)
+{
+    control.calls.push_back("BASS_FXSetParameters(" + std::to_string(handle) + ")");
+    FakeEffect* e = FindEffect(handle);
+    if (!e || !par)
+        return Fail(BASS_ERROR_HANDLE);
+    const float* f = static_cast<const float*>(par);
+    e->params.assign(f, f + ParamCount(e->type));
+    return Ok();
+}
+
+BOOL BASS_FXGetParameters(HFX handle, void* par)
+{
+    FakeEffect* e = FindEffect(handle);
+    if (!e || !par)
+        return Fail(BASS_ERROR_HANDLE);
+    if (e->type == BASS_FX_ECHO) {
+        BASS_FXECHO echo{50, 50, 500, 500, 0};  // the effect's own defaults
+        std::memcpy(par, &echo, sizeof echo);
+    } else if (e->type == BASS_FX_REVERB) {
+        BASS_FXREVERB reverb{0, 0, 1000, 0.001f};
+        std::memcpy(par, &reverb, sizeof reverb);
+    } else {
+        BASS_FXPARAMEQ eq{100, 12, 0};
+        std::memcpy(par, &eq, sizeof eq);
+    }
+    return Ok();
 }
 
 }  // extern "C"

@@ -3,28 +3,100 @@
 // control block says and are recorded there. Tests link the fake libbass.so (and the
 // add-ons) so that the engine, which loads them from the test program's folder, and the
 // test share one control block.
+//
+// Channels: a file, address or CD track name is looked up in `sources`; an unknown name
+// gets `defaultSource` while `acceptUnknown` is set, otherwise creation fails. Channels
+// keep their own play state, position, syncs, DSPs and effects; nothing plays by itself:
+// a test moves a channel (SetPosition, FireSync) and calls the recorded callbacks.
 #pragma once
 
+#include "bass.h"
+
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+struct FakeSource {
+    uint32_t freq = 44100;
+    uint32_t chans = 2;
+    uint32_t flags = 0;                // BASS_SAMPLE_8BITS makes an 8-bit channel
+    uint64_t length = 441000 * 4;      // bytes (10 s of 16-bit stereo at 44100 Hz)
+    uint32_t fileSize = 0xFFFFFFFFu;   // BASS_StreamGetFilePosition(.., 2)
+    std::map<uint32_t, std::string> tags; // by tag kind; may hold NULs (lists end with "\0\0")
+};
+
+struct FakeSync {
+    uint32_t handle = 0;
+    uint32_t type = 0;
+    SYNCPROC* proc = nullptr;
+    void* user = nullptr;
+};
+
+struct FakeEffect {
+    uint32_t handle = 0;
+    uint32_t type = 0;
+    uint32_t priority = 0;
+    std::vector<float> params;         // the last parameters set, as floats
+};
+
+struct FakeChannel {
+    std::string name;
+    std::string creator;               // "StreamCreateFile", "MusicLoad", ...
+    FakeSource source;
+    uint64_t position = 0;             // bytes
+    uint32_t state = BASS_ACTIVE_STOPPED;
+    std::vector<FakeSync> syncs;
+    std::vector<std::pair<uint32_t, DSPPROC*>> dsps;
+    std::vector<FakeEffect> effects;
+};
 
 struct FakeBassControl {
     uint32_t version = 0x00010002;  // what BASS_GetVersion reports
     bool initResult = true;
     int initError = 3;              // error code after a failing BASS_Init
     uint32_t dsver = 9;             // BASS_GetInfo's effects level
-    uint32_t activeState = 0;       // BASS_ChannelIsActive for every handle
+    uint32_t activeState = 0;       // BASS_ChannelIsActive for handles the fake does not know
     int initCalls = 0;
     int freeCalls = 0;
     int initDevice = -2;
     uint32_t initFreq = 0;
     uint32_t config[16] = {};
-    std::vector<std::string> calls; // names of the recorded calls, in order
+    std::vector<std::string> calls; // the recorded calls with their arguments, in order
     std::vector<std::string> cdDrives;  // descriptions, drive 0 first
     std::vector<uint32_t> cdLetters;    // letters (0 = A:) of the drives
+    std::map<uint32_t, uint32_t> cdTrackLengths; // drive * 100 + track -> bytes
+
+    // Channels.
+    std::map<std::string, FakeSource> sources;
+    FakeSource defaultSource;
+    bool acceptUnknown = true;
+    std::vector<std::string> refuse;    // names every creator refuses
+    bool musicRefused = false;          // BASS_MusicLoad refuses everything
+    bool urlRefused = false;            // BASS_StreamCreateURL refuses everything
+    bool fxRefused = false;             // BASS_ChannelSetFX answers 0
+    bool playRefused = false;           // BASS_ChannelPlay fails
+    std::map<uint32_t, FakeChannel> channels;
+    uint32_t nextHandle = 100;
+    std::vector<float> fft;             // BASS_ChannelGetData(FFT512); empty: fails (-1)
+    int getDataCalls = 0;
 
     void Reset() { *this = FakeBassControl(); }
+    FakeChannel* Find(uint32_t handle)
+    {
+        auto it = channels.find(handle);
+        return it == channels.end() ? nullptr : &it->second;
+    }
+    // Number of recorded calls that start with prefix.
+    int Count(const std::string& prefix) const
+    {
+        int n = 0;
+        for (const auto& c : calls)
+            n += c.rfind(prefix, 0) == 0;
+        return n;
+    }
 };
 
 extern "C" FakeBassControl* FakeBass_Control();
+// Creates a channel for name as creator would (shared by the three fakes); 0 when refused.
+extern "C" uint32_t FakeBass_CreateChannel(const char* name, const char* creator);
