@@ -3,7 +3,7 @@
 #include "MainForm.h"
 
 #include <QApplication>
-#include <QSessionManager>
+#include <QSessionManager>  // IWYU pragma: keep (commitDataRequest's argument)
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -31,7 +31,7 @@ void InstallTerminationHandlers(TForm1& form)
         notifier->setEnabled(false);
         char c;
         [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &c, 1);
-        form.close();
+        form.EndSession();
     });
     struct sigaction sa {};
     sa.sa_handler = OnTerminationSignal;
@@ -55,8 +55,14 @@ int main(int argc, char* argv[])
     if (!form.FormCreate())
         return 0;
     InstallTerminationHandlers(form);
-    // The desktop's session-end request runs the same close sequence.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
-    form.show();
+    // The desktop's session manager first asks for the data to be saved (also for a mere
+    // checkpoint, when the session goes on), then tells the program to die, which reaches
+    // us as the application quitting: save at the first, run the close sequence at the
+    // second. Whatever makes the event loop end, the close sequence has run before main
+    // returns.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.WriteSettings(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
+    form.ShowMainWindow();
     return app.exec();
 }

@@ -7,7 +7,7 @@ packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
   # UI toolkit
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   # audio library stand-in: output, decoding, modules, CD, FFT
   libsdl2-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libopenmpt-dev libcdio-dev libcdio-cdda-dev libcdio-paranoia-dev libfftw3-dev
