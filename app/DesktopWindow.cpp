@@ -26,10 +26,12 @@ xcb_atom_t InternAtom(xcb_connection_t* c, const char* name)
 
 void KeepOutOfTaskbar(QWidget* window)
 {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !window)
+    if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    xcb_connection_t* c = x11->connection();
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
     auto id = static_cast<xcb_window_t>(window->winId());
     xcb_atom_t state = InternAtom(c, "_NET_WM_STATE");
     std::array<xcb_atom_t, 2> skip = {InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),

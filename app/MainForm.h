@@ -83,6 +83,7 @@ public:
     QSystemTrayIcon* TrayIcon() const { return TrayIcon_; }
     QPushButton* CloseButton() const { return Button1; }
     QLabel* WebLabel() const { return Label1; }
+    bool Started() const { return started_; }
     bool Closed() const { return closed_; }
 
 protected:
