@@ -6,18 +6,22 @@
 # track's pitch, "Пауза" silences it, "Воспроизвести" resumes it; "О программе..." shows
 # the picture again; "Выход" ends the player with both settings written. A second run starts
 # with no tray at all: the player keeps running and docks once a tray appears, and SIGTERM
-# ends it through the same close sequence.
+# ends it through the same close sequence. A third run has the D-Bus kind of tray (a
+# StatusNotifierItem host on a private session bus, which this script starts and stops):
+# the icon registers with the host, the host reads its menu and chooses "Панель", then
+# "Выход".
 #
-# Usage: tray_e2e.sh BIN_DIR SOUNDPROBE ARTIFACTS_DIR
+# Usage: tray_e2e.sh BIN_DIR SOUNDPROBE SNI_HOST ARTIFACTS_DIR
 # Screenshots land in ARTIFACTS_DIR as e2e-*.png. Exit 77 = skipped (tools missing).
 set -uo pipefail
 
 BIN=$1
 PROBE=$2
-ART=$3
+SNIHOST=$3
+ART=$4
 PLAYER="$BIN/Lirren"
 
-for tool in Xvfb trayer xdotool import convert xwininfo xprop; do
+for tool in Xvfb trayer xdotool import convert xwininfo xprop dbus-daemon; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
 [ -x "$PLAYER" ] || { echo "FAIL: $PLAYER is not built"; exit 1; }
@@ -27,12 +31,12 @@ mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
 chmod 700 "$work/run"
 rm -f "$ART"/e2e-*.png
 failures=0
-xvfb_pid="" tray_pid="" player_pid=""
+xvfb_pid="" tray_pid="" player_pid="" bus_pid="" host_pid=""
 
 log() { echo "[$(date +%T.%3N)] $*"; }
 fail() { log "FAIL: $*"; failures=$((failures + 1)); }
 cleanup() {
-  for pid in $player_pid $tray_pid $xvfb_pid; do
+  for pid in $player_pid $host_pid $bus_pid $tray_pid $xvfb_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   rm -rf "$work"
@@ -262,8 +266,46 @@ else
   fail "SIGTERM did not end the player"
 fi
 
+# ================= run 3: a StatusNotifierItem host on D-Bus =================
+kill "$tray_pid"; wait "$tray_pid" 2>/dev/null; tray_pid=""
+write_settings
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" > "$work/bus.log" 2>&1 &
+bus_pid=$!
+wait_for 5 test -S "$work/bus" || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+"$SNIHOST" "$work/sni-menu.txt" 20000 "Панель" "Выход" > "$work/host.out" 2> "$work/host.err" &
+host_pid=$!
+wait_for 5 grep -q ready "$work/host.out" || fail "the StatusNotifierItem host did not start"
+"$PLAYER" > "$work/player3.log" 2>&1 &
+player_pid=$!
+if [ "$engine_plays" -eq 0 ]; then wait_for 15 started && [ -n "$(find_box)" ] && xdotool key Return; fi
+if wait "$host_pid"; then
+  host_pid=""
+  cp "$work/sni-menu.txt" "$ART/e2e-09-sni-menu.txt"
+  log "the StatusNotifierItem host saw:"; sed 's/^/    /' "$work/sni-menu.txt"
+  expected=$'Настройки\n  Перетасовка [ ]\n  Панель [ ]\n-\nВоспроизвести\nПауза\n-\nПредыдущая*\nСледующая*\nВыбрать любую\n-\nО программе...\nВыход'
+  got=$(sed -n '/^menu /,$p' "$work/sni-menu.txt" | tail -n +2 | sed 's/ \[disabled\]$/*/; s/^\(Предыдущая\|Следующая\)$/\1*/')
+  [ "$got" = "$expected" ] || fail "the menu over D-Bus differs: $(printf '%s' "$got" | tr '\n' '|')"
+  grep -qx 'tooltip Aubadine' "$work/sni-menu.txt" || fail "the item's tooltip is not Aubadine"
+  grep -q '^icon-pixmaps [1-9]' "$work/sni-menu.txt" || fail "the item carries no icon"
+else
+  host_pid=""
+  fail "the StatusNotifierItem host saw no item or could not use its menu: $(cat "$work/host.err")"
+fi
+if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
+  wait "$player_pid"; code=$?
+  player_pid=""
+  [ "$code" -eq 0 ] || fail "exit code $code after Выход over D-Bus"
+  grep -qx 'Panel=1' "$settings" && grep -qx 'Shuffle=0' "$settings" \
+    || fail "Выход over D-Bus did not write the settings: $(cat "$settings")"
+else
+  fail "Выход over D-Bus did not end the player"
+fi
+kill "$bus_pid"; wait "$bus_pid" 2>/dev/null; bus_pid=""
+export DBUS_SESSION_BUS_ADDRESS=disabled:
+
 if [ "$failures" -gt 0 ]; then
-  log "$failures failure(s); player output:"; cat "$work/player.log" "$work/player2.log" 2>/dev/null
+  log "$failures failure(s); player output:"; cat "$work/player.log" "$work/player2.log" "$work/player3.log" 2>/dev/null
   exit 1
 fi
 log "end-to-end run passed; screenshots in $ART"
