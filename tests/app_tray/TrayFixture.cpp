@@ -5,45 +5,21 @@
 
 #include <QApplication>
 
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-namespace {
-
-void PutLE(std::ofstream& out, uint32_t value, int bytes)
+void WriteSilentMp3(const std::string& path, int frames)
 {
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-}  // namespace
-
-void WriteToneWav(const std::string& path, double hz, double seconds)
-{
-    const uint32_t rate = 44100;
-    const uint32_t frames = static_cast<uint32_t>(seconds * rate);
-    const uint32_t dataBytes = frames * 4;
+    // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, stereo, no padding: 417-byte frames whose
+    // side information and main data are all zero, which decoders play as silence.
+    const unsigned char header[4] = {0xFF, 0xFB, 0x90, 0x00};
     std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    PutLE(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2);  // PCM
-    PutLE(out, 2, 2);
-    PutLE(out, rate, 4);
-    PutLE(out, rate * 4, 4);
-    PutLE(out, 4, 2);
-    PutLE(out, 16, 2);
-    out.write("data", 4);
-    PutLE(out, dataBytes, 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        auto s = static_cast<int16_t>(std::lround(12000 * std::sin(2 * M_PI * hz * i / rate)));
-        PutLE(out, static_cast<uint16_t>(s), 2);
-        PutLE(out, static_cast<uint16_t>(s), 2);
+    for (int i = 0; i < frames; ++i) {
+        out.write(reinterpret_cast<const char*>(header), 4);
+        for (int b = 4; b < 417; ++b)
+            out.put('\0');
     }
 }
 
@@ -82,9 +58,9 @@ void TrayTest::MakePlaylist(int count, int missingFrom)
     std::ofstream ini(data_ + "/Playlist.ini");
     ini << "[Main]\nMainPath=" << data_ << "/\n[Default]\n";
     for (int n = 1; n <= count; ++n) {
-        ini << "Track" << n << "=t" << n << ".wav\n";
+        ini << "Track" << n << "=t" << n << ".mp3\n";
         if (missingFrom == 0 || n < missingFrom)
-            WriteToneWav(Track(n), 220.0 * n, 0.2);
+            WriteSilentMp3(Track(n), 40);
     }
 }
 

@@ -1,5 +1,5 @@
 // A player shell set up the way a user's machine would have it: a settings file, a data
-// folder with a playlist of real WAV files, the engine on the in-memory audio library of
+// folder with a playlist of real (silent) MP3 files, the engine on the in-memory audio library of
 // StreamFake.h, and every message box caught instead of shown.
 #pragma once
 
@@ -19,8 +19,8 @@ struct CaughtMessage {
     std::string caption;
 };
 
-// Writes a short 16-bit stereo 44100 Hz WAV file holding a sine of the given pitch.
-void WriteToneWav(const std::string& path, double hz, double seconds);
+// Writes an MP3 file of the given number of silent frames (about 26 ms each).
+void WriteSilentMp3(const std::string& path, int frames);
 std::string ReadTextFile(const std::string& path);
 
 class TrayTest : public ::testing::Test {
@@ -28,8 +28,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Data folder with Playlist.ini listing tracks t1.wav .. tN.wav (missing ones are
-    // listed but not written).
+    // Data folder with Playlist.ini listing tracks t1.mp3 .. tN.mp3 (silent; from
+    // missingFrom on they are listed but not written).
     void MakePlaylist(int count, int missingFrom = 0);
     // The settings file, before start-up. An empty optional value leaves it out.
     void WriteSettingsFile(const std::string& shuffle, const std::string& panel);
@@ -41,7 +41,7 @@ protected:
     std::string Setting(const std::string& name) const;
     // Moves to track n with Previous and Next.
     void GoTo(int n);
-    std::string Track(int n) const { return data_ + "/t" + std::to_string(n) + ".wav"; }
+    std::string Track(int n) const { return data_ + "/t" + std::to_string(n) + ".mp3"; }
     std::string Messages() const;
 
     QTemporaryDir dir_;
