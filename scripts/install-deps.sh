@@ -14,7 +14,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libtag1-dev
   # end-to-end tests: virtual display, tray host, input and screenshots, sound analysis
-  xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon
+  xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon ffmpeg
 )
 
 # Peers that the benchmarks measure against (scripts/install-deps.sh --bench).

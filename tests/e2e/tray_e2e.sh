@@ -44,12 +44,21 @@ cleanup() {
 trap cleanup EXIT
 
 # ---- fixtures: four tracks of 40 s, track n a pure tone of 110 * (n + 1) Hz ----
+# MP3, the player's everyday format, encoded by ffmpeg from the generated WAV; WAV itself
+# where ffmpeg is missing.
+ext=mp3
+command -v ffmpeg >/dev/null || ext=wav
 for n in 1 2 3 4; do
   "$PROBE" wav "$work/music/t$n.wav" $((110 * (n + 1))) 40 || { echo "FAIL: fixture"; exit 1; }
+  if [ "$ext" = mp3 ]; then
+    ffmpeg -loglevel error -y -i "$work/music/t$n.wav" -codec:a libmp3lame -b:a 128k "$work/music/t$n.mp3" \
+      || { echo "FAIL: fixture"; exit 1; }
+    rm "$work/music/t$n.wav"
+  fi
 done
 {
   printf '[Main]\nMainPath=%s/\n[Default]\n' "$work/music"
-  for n in 1 2 3 4; do printf 'Track%d=t%d.wav\n' "$n" "$n"; done
+  for n in 1 2 3 4; do printf 'Track%d=t%d.%s\n' "$n" "$n" "$ext"; done
 } > "$work/music/Playlist.ini"
 settings="$work/config/Velkor/Aubadine/1.0.ini"
 write_settings() { printf '[General]\nPath=%s\nShuffle=\nPanel=\n' "$work/music" > "$settings"; }
