@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up speed: from process start to the first audible sample of the first track, for
-# the player (Lirren) and for mpv on the same file, measured in the same run. Both play
+# the player (Lirren) and for mpv on the same MP3 file, measured in the same run. Both play
 # through SDL's disk audio driver, so "audible" means the first sample above 1% of full
 # scale in the captured sound. The player runs on Qt's offscreen platform (no display
 # needed); its playlist holds only the benchmark's track, so that track is the first.
@@ -19,8 +19,11 @@ work=$(mktemp -d /tmp/aubadine-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
 chmod 700 "$work/run"
-"$timer" wav "$work/music/track.wav" 440 30
-printf '[Main]\nMainPath=%s/\n[Default]\n1=track.wav\n' "$work/music" > "$work/music/Playlist.ini"
+# The track: a 440 Hz tone as MP3 (128 kbit/s), the player's everyday format.
+command -v ffmpeg >/dev/null || { echo "ffmpeg is not installed (scripts/install-deps.sh --bench)"; exit 2; }
+"$timer" wav "$work/tone.wav" 440 30
+ffmpeg -loglevel error -y -i "$work/tone.wav" -codec:a libmp3lame -b:a 128k "$work/music/track.mp3"
+printf '[Main]\nMainPath=%s/\n[Default]\n1=track.mp3\n' "$work/music" > "$work/music/Playlist.ini"
 printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work" \
@@ -42,7 +45,7 @@ measure() {  # $1 name, rest: command
   printf '%s\n' "${all[@]}" | median
 }
 
-mpv_ms=$(measure mpv mpv --no-config --no-terminal --no-video --ao=sdl "$work/music/track.wav")
+mpv_ms=$(measure mpv mpv --no-config --no-terminal --no-video --ao=sdl "$work/music/track.mp3")
 if ! lirren_ms=$(measure Lirren "$player"); then
   echo "mpv:    ${mpv_ms} ms to the first audible sample"
   echo "Lirren: did not play (the engine or the audio library of this build cannot play yet)"
