@@ -210,10 +210,10 @@ TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QString::fromStdString((folder / "Lirren").string()), {});
-        ASSERT_TRUE(process.waitForStarted(10000));
+        ASSERT_TRUE(process.waitForStarted(30000));
 
         // Start-up has reached the engine (and, if it can, played the first track).
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline && ReadTextFile(log).find("init") == std::string::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ASSERT_NE(ReadTextFile(log).find("init"), std::string::npos) << "the player did not start";
@@ -221,7 +221,7 @@ TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
 
         size_t from = Lines(ReadTextFile(log)).size();
         ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), c.signal), 0);
-        ASSERT_TRUE(process.waitForFinished(20000)) << "the player did not end";
+        ASSERT_TRUE(process.waitForFinished(60000)) << "the player did not end";
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
         EXPECT_EQ(Setting("Shuffle"), "1");
