@@ -1,6 +1,8 @@
 #include "MainForm.h"
 
 #include "Artwork.h"
+#include "DesktopWindow.h"
+#include "MessageBox.h"
 #include "Settings.h"
 #include "System.h"
 #include "IniFile.h"
@@ -11,6 +13,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -37,6 +40,7 @@ void TForm1::BuildComponents()
     setFixedSize(300, 200);
     setWindowTitle(QStringLiteral("Velkor Aubadine"));
     setWindowIcon(ApplicationIcon());
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
     Image1 = new QLabel(this);
     Image1->setGeometry(0, 0, 300, 200);
@@ -80,7 +84,8 @@ void TForm1::BuildComponents()
     N[3] = PopupMenu1->addAction(QStringLiteral("Выход"));
     N[8]->setEnabled(false);
 
-    // The check-mark items are toggled by the toolkit when chosen; nothing else to do.
+    // Choosing a check-mark item toggles its mark (the toolkit does what N10Click and
+    // N11Click do); nothing else depends on the choice at that moment.
     connect(N[6], &QAction::triggered, this, [this] { N6Click(); });
     connect(N[5], &QAction::triggered, this, [this] { N5Click(); });
     connect(N[8], &QAction::triggered, this, [this] { N8Click(); });
@@ -216,6 +221,20 @@ void TForm1::ChangeMode(TBASSPlayer*, TPlayerMode OldMode, TPlayerMode NewMode)
 
 // ---- window, tray icon and menu ----
 
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TForm1::FormShow()
+{
+    // The toolkit sends the show event before it maps the window, which is when the
+    // desktop reads the taskbar marks. There is no separate application window to hide:
+    // this window is the only one, and it stays out of the taskbar by itself.
+    KeepOutOfTaskbar(this);
+}
+
 void TForm1::HideMainWindow()
 {
     hide();
@@ -223,14 +242,11 @@ void TForm1::HideMainWindow()
 
 void TForm1::ShowMainWindow()
 {
+    // The position is the centre that start-up chose; it is kept across hide and show, so
+    // the window comes back there with or without a window manager.
     show();
     raise();
-}
-
-void TForm1::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    shownOnce_ = true;
+    activateWindow();
 }
 
 void TForm1::Timer1Timer()
@@ -242,17 +258,42 @@ void TForm1::Timer1Timer()
 
 void TForm1::AddTrayIcon()
 {
+    if (closed_)
+        return;
     if (!TrayIcon_) {
         TrayIcon_ = new QSystemTrayIcon(ApplicationIcon(), this);
         TrayIcon_->setToolTip(QStringLiteral("Aubadine"));
-        // Right click opens the menu; every other click on the icon does nothing.
+        // The menu opens on a right click (the tray host or the toolkit shows it at the
+        // pointer). Left, middle and double clicks are not connected: they do nothing.
         TrayIcon_->setContextMenu(PopupMenu1);
     }
+    TrayIcon_->show();
+    // A session started at log-on may run before its panel is up. Without a tray the
+    // player goes on without the icon, and adds it as soon as a tray appears.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!TrayWatch_) {
+            TrayWatch_ = new QTimer(this);
+            TrayWatch_->setInterval(1000);
+            connect(TrayWatch_, &QTimer::timeout, this, [this] { RetryTrayIcon(); });
+        }
+        TrayWatch_->start();
+    }
+}
+
+void TForm1::RetryTrayIcon()
+{
+    if (!TrayIcon_ || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    TrayWatch_->stop();
+    // Hiding and showing again makes the toolkit look for the tray anew.
+    TrayIcon_->hide();
     TrayIcon_->show();
 }
 
 void TForm1::RemoveTrayIcon()
 {
+    if (TrayWatch_)
+        TrayWatch_->stop();
     if (TrayIcon_)
         TrayIcon_->hide();
 }
@@ -271,7 +312,7 @@ void TForm1::N5Click()
 
 void TForm1::N8Click()
 {
-    if (FTrackIndex <= 1)
+    if (FTrackIndex <= 1 || closed_)
         return;
     --FTrackIndex;
     UpdateNavigation();
@@ -282,7 +323,7 @@ void TForm1::N8Click()
 
 void TForm1::N9Click()
 {
-    if (FTrackIndex >= static_cast<int>(Tracks_.size()))
+    if (FTrackIndex >= static_cast<int>(Tracks_.size()) || closed_)
         return;
     ++FTrackIndex;
     UpdateNavigation();
@@ -293,17 +334,17 @@ void TForm1::N9Click()
 
 void TForm1::N10Click()
 {
-    N[10]->setChecked(!N[10]->isChecked());
+    N[10]->toggle();
 }
 
 void TForm1::N11Click()
 {
-    N[11]->setChecked(!N[11]->isChecked());
+    N[11]->toggle();
 }
 
 void TForm1::N12Click()
 {
-    if (Tracks_.empty())
+    if (Tracks_.empty() || closed_)
         return;
     FTrackIndex = RandomTrack();
     UpdateNavigation();
@@ -322,6 +363,22 @@ void TForm1::Button1Click()
     HideMainWindow();
 }
 
+void TForm1::Label1Click()
+{
+    // Whether the desktop could open the address is not looked at.
+    ShellOpenUrl(kWebAddress);
+}
+
+void TForm1::Label1MouseEnter()
+{
+    Label1->setStyleSheet(QStringLiteral("color: rgb(0, 128, 0);"));
+}
+
+void TForm1::Label1MouseLeave()
+{
+    Label1->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
+}
+
 void TForm1::N3Click()
 {
     FSkipAutoNext = true;
@@ -332,20 +389,28 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Label1) {
         if (event->type() == QEvent::Enter)
-            Label1->setStyleSheet(QStringLiteral("color: rgb(0, 128, 0);"));
+            Label1MouseEnter();
         else if (event->type() == QEvent::Leave)
-            Label1->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
-        else if (event->type() == QEvent::MouseButtonRelease)
-            ShellOpenUrl(kWebAddress);
+            Label1MouseLeave();
+        else if (event->type() == QEvent::MouseButtonRelease &&
+                 static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            Label1Click();
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    // Any close request (Exit, the window manager's close, a signal) ends the program.
     FormClose();
     event->accept();
     QCoreApplication::quit();
+}
+
+void TForm1::EndSession()
+{
+    sessionEnding_ = true;
+    close();
 }
 
 void TForm1::FormClose()
@@ -353,12 +418,24 @@ void TForm1::FormClose()
     if (closed_ || !started_)
         return;
     closed_ = true;
+    Timer1->stop();
+    // 1. The stop below is not the end of a track.
     FSkipAutoNext = true;
+    // 2, 3. Stop, then destroy the engine (it waits for the sound to drain and frees the
+    // audio library). The pointer is empty before the engine goes, so a menu command
+    // handled while it drains finds no engine.
     if (Player_)
         Player_->Stop();
-    Player_.reset();
+    std::unique_ptr<TBASSPlayer> player = std::move(Player_);
+    player.reset();
+    // 4. The icon.
     RemoveTrayIcon();
-    if (!WriteSettings())
-        std::fprintf(stderr, "Lirren: the settings could not be written to %s\n",
-                     TSettingsStore().FilePath().c_str());
+    // 5. The settings. A failure is reported; the program ends all the same.
+    if (!WriteSettings()) {
+        std::string where = TSettingsStore().FilePath();
+        std::fprintf(stderr, "Lirren: the settings could not be written to %s\n", where.c_str());
+        if (!sessionEnding_)
+            ShowMessageBox("Настройки не сохранены: не удалось записать файл " + where, "Warning",
+                           TMessageIcon::Warning);
+    }
 }

@@ -39,12 +39,18 @@ public:
     void ChangeMode(TBASSPlayer* Sender, TPlayerMode OldMode, TPlayerMode NewMode);
 
     // ---- window, tray icon and menu ----
+    void FormShow();       // each time the window is shown, before it is mapped
     void HideMainWindow();
-    void ShowMainWindow();
+    void ShowMainWindow(); // centred where start-up put it, raised, no taskbar entry
     void AddTrayIcon();
     void RemoveTrayIcon();
     void Timer1Timer();
+    // The close sequence: no further track, the track stopped, the engine destroyed, the
+    // icon removed, "Shuffle" and "Panel" written. Runs once, on whatever ends the program.
     void FormClose();
+    // The session is ending (SIGTERM, SIGHUP, the desktop logging out): the close sequence,
+    // with a failure to save only logged, because nobody may be left to answer a box.
+    void EndSession();
     void N3Click();  // Exit
     void N5Click();  // Pause
     void N6Click();  // Play
@@ -55,6 +61,9 @@ public:
     void N12Click(); // Random
     void N13Click(); // About
     void Button1Click();
+    void Label1Click();
+    void Label1MouseEnter();
+    void Label1MouseLeave();
 
     // Random(N): uniform over 0..N-1, from the generator seeded once at start-up.
     int Random(int N);
@@ -74,6 +83,8 @@ public:
     QSystemTrayIcon* TrayIcon() const { return TrayIcon_; }
     QPushButton* CloseButton() const { return Button1; }
     QLabel* WebLabel() const { return Label1; }
+    bool Started() const { return started_; }
+    bool Closed() const { return closed_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -83,13 +94,14 @@ protected:
 private:
     void BuildComponents();
     void CenterOnDesktop();
+    void RetryTrayIcon();
 
     int FTrackIndex = 0;
     std::string FPath;
     bool FSkipAutoNext = false;
     bool started_ = false;  // start-up chose a track; the close sequence applies
     bool closed_ = false;
-    bool shownOnce_ = false;
+    bool sessionEnding_ = false;
     std::unique_ptr<TBASSPlayer> Player_;
     std::vector<std::string> Tracks_;
     std::mt19937 rng_;
@@ -102,6 +114,7 @@ private:
     QPushButton* Button1 = nullptr;
     QLabel* Label1 = nullptr;
     QSystemTrayIcon* TrayIcon_ = nullptr;
+    QTimer* TrayWatch_ = nullptr;  // looks for a tray that was not there when the icon was added
 };
 
 // The maker's web address shown by the about window.

@@ -3,7 +3,7 @@
 #include "MainForm.h"
 
 #include <QApplication>
-#include <QSessionManager>
+#include <QSessionManager>  // commitDataRequest's argument
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -15,6 +15,9 @@ namespace {
 // SIGTERM and SIGHUP (the session ending) reach the event loop through a socket pair, so
 // the close sequence runs on the UI thread like any other close request.
 int signalPipe[2] = {-1, -1};
+// A request to end that came while start-up was still running (for instance while a
+// message box about an unplayable track waited for an answer).
+bool endRequestedEarly = false;
 
 void OnTerminationSignal(int)
 {
@@ -27,11 +30,18 @@ void InstallTerminationHandlers(TForm1& form)
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form, notifier] {
-        notifier->setEnabled(false);
+    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &c, 1);
-        form.close();
+        if (form.Started()) {
+            form.EndSession();
+        } else {
+            // Leave every event loop (a message box's too; quit() would ignore a request
+            // made before the message loop runs); start-up then finishes and main runs
+            // the close sequence instead of the message loop.
+            endRequestedEarly = true;
+            QCoreApplication::exit(0);
+        }
     });
     struct sigaction sa {};
     sa.sa_handler = OnTerminationSignal;
@@ -52,11 +62,21 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     TForm1 form;
+    InstallTerminationHandlers(form);
     if (!form.FormCreate())
         return 0;
-    InstallTerminationHandlers(form);
-    // The desktop's session-end request runs the same close sequence.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) { form.close(); });
-    form.show();
+    if (endRequestedEarly) {
+        form.EndSession();
+        return 0;
+    }
+    // The desktop's session manager first asks for the data to be saved (also for a mere
+    // checkpoint, when the session goes on), then tells the program to die, which reaches
+    // us as the application quitting: save at the first, run the close sequence at the
+    // second. Whatever makes the event loop end, the close sequence has run before main
+    // returns.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.WriteSettings(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
+    form.ShowMainWindow();
     return app.exec();
 }
