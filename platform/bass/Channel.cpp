@@ -234,11 +234,11 @@ void Channel::produce(size_t deviceFrames) {
     }
 }
 
-void Channel::mix(float* mix, size_t frames, uint64_t at) {
+bool Channel::mix(float* mix, size_t frames, uint64_t at) {
     std::lock_guard lock(mutex_);
-    if (freed_ || state_ != ChannelState::Playing) return;
+    if (freed_ || state_ != ChannelState::Playing) return false;
     produce(frames);
-    if (freed_) return;
+    if (freed_) return false;
     const size_t available = fifo_.size() / 2 - fifoHead_;
     const size_t k = std::min(available, frames);
 
@@ -270,6 +270,7 @@ void Channel::mix(float* mix, size_t frames, uint64_t at) {
         state_ = ChannelState::Ending;
         endDeviceFrame_ = at + k;
     }
+    return true;
 }
 
 void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {

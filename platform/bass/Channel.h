@@ -81,8 +81,8 @@ public:
     void markFreed();  // after this, the channel neither plays nor calls anything
 
     // Mixer thread: adds this channel's next `frames` device frames (stereo floats) to mix,
-    // as device frames `at`.. .
-    void mix(float* mix, size_t frames, uint64_t at);
+    // as device frames `at`.. ; false when the channel is not playing.
+    bool mix(float* mix, size_t frames, uint64_t at);
     // The device has been heard up to `heard`: end syncs whose last frame is heard fire.
     void noticeHeard(uint64_t heard, SyncThread& syncs);
 

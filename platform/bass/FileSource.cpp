@@ -103,8 +103,10 @@ public:
         if (avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, 0) < 0 &&
             avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, AVSEEK_FLAG_ANY) < 0) {
             if (frame != 0) return false;
-            // Unseekable at the start: reopen.
+            // Unseekable at the start: reopen (the exact length found at first stays).
+            const auto length = length_;
             open();
+            length_ = length;
             return true;
         }
         avcodec_flush_buffers(codec_.get());

@@ -204,4 +204,12 @@ DWORD createChannel(std::unique_ptr<Source> source, DWORD flags, ChannelKind kin
     return library.addChannel(std::make_shared<Channel>(handle, std::move(source), flags, kind, mixer));
 }
 
+void fireChannelSyncs(DWORD channel, DWORD type, uintptr_t data) {
+    try {
+        Library::instance().channel(channel)->fireSyncs(type, data);
+    } catch (const Failure&) {
+        // freed meanwhile: nobody to tell
+    }
+}
+
 }  // namespace aubadine::bass

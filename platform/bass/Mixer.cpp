@@ -70,12 +70,13 @@ std::vector<std::shared_ptr<Channel>> Mixer::snapshot() const {
     return channels_;
 }
 
-void Mixer::mixBlock(int16_t* out, size_t frames) {
+bool Mixer::mixBlock(int16_t* out, size_t frames) {
     const uint64_t start = nowNs();
     tMixing = true;
     std::fill(accumulator_.begin(), accumulator_.begin() + static_cast<ptrdiff_t>(frames * 2), 0.0f);
     const uint64_t at = mixed_.load(std::memory_order_relaxed);
-    for (const auto& channel : snapshot()) channel->mix(accumulator_.data(), frames, at);
+    bool active = false;
+    for (const auto& channel : snapshot()) active |= channel->mix(accumulator_.data(), frames, at);
     const float master = config().masterVolume.load(std::memory_order_relaxed);
     for (size_t i = 0; i < frames * 2; ++i) out[i] = toSample(accumulator_[i] * master);
     mixed_.store(at + frames, std::memory_order_release);
@@ -87,6 +88,7 @@ void Mixer::mixBlock(int16_t* out, size_t frames) {
     if (end - windowStart >= 1'000'000'000ull && cpuWindowStartNs_.compare_exchange_strong(windowStart, end)) {
         cpu_ = 100.0f * static_cast<float>(busyNs_.exchange(0)) / static_cast<float>(end - windowStart);
     }
+    return active;
 }
 
 void Mixer::render(int16_t* out, size_t frames) {
@@ -119,9 +121,24 @@ void Mixer::run() {
         noticeHeard();
         lock.lock();
         while (!stopping_ && ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames) {
+            const auto now = std::chrono::steady_clock::now();
+            if (idle_) {
+                const double elapsed = std::chrono::duration<double>(now - idleSince_).count();
+                if (static_cast<double>(idleFrames_) >= elapsed * rate_ + static_cast<double>(ringFrames_)) break;
+            }
             lock.unlock();
-            mixBlock(block.data(), kBlockFrames);
+            const bool active = mixBlock(block.data(), kBlockFrames);
             lock.lock();
+            if (active) {
+                idle_ = false;
+            } else {
+                if (!idle_) {
+                    idle_ = true;
+                    idleSince_ = now;
+                    idleFrames_ = 0;
+                }
+                idleFrames_ += kBlockFrames;
+            }
             const size_t at = static_cast<size_t>(ringWritten_ % ringFrames_);  // blocks never wrap
             std::memcpy(&ring_[at * 2], block.data(), kBlockFrames * 2 * sizeof(int16_t));
             ringWritten_ += kBlockFrames;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -55,7 +56,7 @@ public:
 
 private:
     void run();
-    void mixBlock(int16_t* out, size_t frames);
+    bool mixBlock(int16_t* out, size_t frames);  // false: no channel was playing
     void noticeHeard();
     std::vector<std::shared_ptr<Channel>> snapshot() const;
 
@@ -81,6 +82,12 @@ private:
     uint64_t ringRead_ = 0;
     bool stopping_ = false;
     bool updateRequested_ = false;
+    // While no channel plays, silence is made no faster than real time (plus the ring), so
+    // an output that takes frames as fast as they come (SDL's disk writer without delay)
+    // does not fill its file with silence at full speed.
+    bool idle_ = false;
+    std::chrono::steady_clock::time_point idleSince_;
+    uint64_t idleFrames_ = 0;
     std::thread thread_;
 
     std::atomic<uint64_t> busyNs_{0};

@@ -64,12 +64,6 @@ public:
         return true;
     }
 
-    bool seekOrderRow(uint32_t order, uint32_t row) override {
-        if (order >= static_cast<uint32_t>(module_->get_num_orders())) return false;
-        module_->set_position_order_row(static_cast<std::int32_t>(order), static_cast<std::int32_t>(row));
-        return true;
-    }
-
     const char* musicName() const override { return name_.c_str(); }
     std::optional<uint32_t> musicOrders() const override {
         return static_cast<uint32_t>(module_->get_num_orders());

@@ -82,10 +82,13 @@ void Output::callback(void* self, uint8_t* stream, int length) {
 std::string Output::deviceName(int device) {
     if (device == 1) return "Default output";
     if (device < 2) return {};
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return {};
+    // While an output is open its driver answers; otherwise start SDL's audio just to ask
+    // (initialising it again while a device is open would close that device).
+    const bool running = SDL_GetCurrentAudioDriver() != nullptr;
+    if (!running && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return {};
     std::string name;
     if (const char* n = SDL_GetAudioDeviceName(device - 2, 0)) name = n;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!running) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return name;
 }
 

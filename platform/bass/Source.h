@@ -46,9 +46,6 @@ public:
     // Moves so that the next read() starts exactly at `frame`; false when impossible.
     virtual bool seek(uint64_t /*frame*/) { return false; }
 
-    // Tracker modules: move to an order and row; false when impossible or not a module.
-    virtual bool seekOrderRow(uint32_t /*order*/, uint32_t /*row*/) { return false; }
-
     // BASS_StreamGetTags data of the given kind, owned by the source; null when absent.
     virtual const char* tags(uint32_t /*kind*/) { return nullptr; }
 
@@ -68,5 +65,10 @@ enum class ChannelKind { Stream, Music };
 // Throws Failure (BASS_ERROR_INIT when no device is initialised).
 AUBADINE_BASS_INTERNAL DWORD createChannel(std::unique_ptr<Source> source, DWORD flags,
                                            ChannelKind kind);
+
+// Runs the channel's syncs of `type` (BASS_SYNC_META with the address of the new text,
+// BASS_SYNC_DOWNLOAD, ...) on the sync thread. For sources that learn of such events
+// (network streams); unknown handles are ignored.
+AUBADINE_BASS_INTERNAL void fireChannelSyncs(DWORD channel, DWORD type, uintptr_t data);
 
 }  // namespace aubadine::bass

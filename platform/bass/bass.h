@@ -9,15 +9,50 @@
  * Conventions
  * - Handles are 32-bit; 0 means failure. BOOL results are non-zero for success.
  * - Every function that fails sets the calling thread's error code (BASS_ErrorGetCode);
- *   every function that succeeds sets it to BASS_OK.
- * - Byte positions and lengths are 64-bit counts of 16-bit samples in the channel's own
- *   sample rate and channel count.
+ *   every function that succeeds sets it to BASS_OK. The codes each function can give are
+ *   listed with it below; BASS_ERROR_MEM and BASS_ERROR_UNKNOWN can come from any of them.
+ * - Byte positions and lengths are 64-bit counts of bytes of the channel's own samples
+ *   (16-bit, or 8-bit for BASS_SAMPLE_8BITS channels) in its own sample rate and channel
+ *   count, whatever the output's format.
  * - "user" values are handed back unchanged to the callbacks they were given with.
  * - No function lets a C++ exception escape.
  * - Functions for recording, samples, 3D sound, EAX, channel links and attribute sliding
- *   are present so that the whole interface binds, and answer failure with
- *   BASS_ERROR_NOTAVAIL: nothing in the player uses them.
- */
+ *   (and BASS_GetDSoundObject, BASS_MusicSetAttribute/GetAttribute,
+ *   BASS_StreamCreateFileUser) are present so that the whole interface binds, and answer
+ *   failure with BASS_ERROR_NOTAVAIL: nothing in the player uses them. So do
+ *   BASS_StreamCreateURL (network streams) and the BASS_STREAM_DECODE flag, for now.
+ *
+ * What is heard
+ *   The mixer decodes ahead of the output by about BASS_CONFIG_BUFFER ms plus the output's
+ *   own buffer. Positions (BASS_ChannelGetPosition), levels, BASS_ChannelGetData and the
+ *   end sync all describe the sound that is leaving the speakers now, not what has been
+ *   decoded. Pausing or stopping a channel stops it being mixed at once; what was already
+ *   mixed (at most the latency of BASS_GetInfo) still plays out, and the position follows it.
+ *
+ * Threads
+ *   Every function may be called from any thread. The library runs three kinds of thread:
+ *   - the mixer thread: decodes, calls STREAMPROCs and DSPPROCs, mixes;
+ *   - the output's thread (SDL's audio thread): takes mixed sound from the mixer;
+ *   - the sync thread: calls SYNCPROCs, one at a time, in the order their events happened.
+ *   A STREAMPROC or DSPPROC runs while the library holds its channel's lock: it may call
+ *   any function on its own or another channel (even BASS_StreamFree of its own channel),
+ *   but must not wait for another thread that is itself calling the library on the same
+ *   channel, and should return quickly (the output underruns otherwise).
+ *   From any callback, BASS_Free fails (BASS_ERROR_UNKNOWN) instead of waiting for itself,
+ *   and AUBADINE_BASS_Render must not be called. A SYNCPROC holds no library lock and may
+ *   call anything else, including freeing its own channel.
+ *
+ * Devices
+ *   0: no sound. Nothing plays by itself; AUBADINE_BASS_Render mixes on request (tests,
+ *      offline rendering).
+ *   1 (or -1): the default output through SDL2. SDL_AUDIODRIVER picks SDL's driver as
+ *      usual; when none is set and no sound card can be opened, SDL's "dummy" driver takes
+ *      its place so that playback (and time) still runs. SDL_AUDIODRIVER=disk with
+ *      SDL_DISKAUDIOFILE=<file> and SDL_DISKAUDIODELAY=0 writes the output (16-bit stereo at
+ *      the device rate) to <file> as fast as the mixer renders it; while nothing plays,
+ *      silence is written at real-time speed only.
+ *   2..: SDL's listed output devices (BASS_GetDeviceDescription names them).
+  */
 #ifndef AUBADINE_BASS_H
 #define AUBADINE_BASS_H
 
@@ -292,22 +327,37 @@ typedef DWORD(STREAMFILEPROC)(DWORD action, DWORD param1, DWORD param2, void* us
 typedef BOOL(RECORDPROC)(HRECORD handle, const void* buffer, DWORD length, void* user);
 
 /* ---- general ---- */
-BASSDEF DWORD BASS_SetConfig(DWORD option, DWORD value); /* returns the new value, or -1 */
-BASSDEF DWORD BASS_GetConfig(DWORD option);              /* -1 for an unknown option */
-BASSDEF DWORD BASS_GetVersion(void);                     /* BASSVERSION */
-BASSDEF const char* BASS_GetDeviceDescription(DWORD device); /* 0 = no sound, 1 = default output */
-BASSDEF int BASS_ErrorGetCode(void);                      /* the calling thread's last error */
+/* Options may be set before BASS_Init. Volumes (GVOL_xxx) take 0..MAXVOL (default MAXVOL
+   100; the player sets 255 first) and scale linearly: half of MAXVOL is -6 dB. BUFFER
+   (10..5000 ms, default 100) applies from the next BASS_Init; UPDATEPERIOD 5..100 ms.
+   Returns the option's new value; -1 with BASS_ERROR_ILLTYPE (unknown option) or
+   BASS_ERROR_ILLPARAM (value out of range). */
+BASSDEF DWORD BASS_SetConfig(DWORD option, DWORD value);
+BASSDEF DWORD BASS_GetConfig(DWORD option); /* -1 with BASS_ERROR_ILLTYPE */
+BASSDEF DWORD BASS_GetVersion(void);        /* BASSVERSION */
+/* Text owned by the library; null with BASS_ERROR_DEVICE past the last device. */
+BASSDEF const char* BASS_GetDeviceDescription(DWORD device);
+BASSDEF int BASS_ErrorGetCode(void); /* the calling thread's last error */
+/* Opens the device (see Devices) at freq Hz (0 = 44100), 16-bit stereo. win and clsid are
+   ignored. Errors: BASS_ERROR_ALREADY, BASS_ERROR_DEVICE, BASS_ERROR_FREQ (not 8000..192000),
+   BASS_ERROR_DRIVER (the output cannot be opened). */
 BASSDEF BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const BASS_GUID* clsid);
-BASSDEF BOOL BASS_SetDevice(DWORD device);
-BASSDEF DWORD BASS_GetDevice(void);
+BASSDEF BOOL BASS_SetDevice(DWORD device); /* only the open one: BASS_ERROR_DEVICE, BASS_ERROR_INIT */
+BASSDEF DWORD BASS_GetDevice(void);        /* -1 with BASS_ERROR_INIT */
+/* Stops and frees every channel, closes the output and ends the library's threads (queued
+   sync callbacks run first). BASS_ERROR_INIT; BASS_ERROR_UNKNOWN when called from a callback. */
 BASSDEF BOOL BASS_Free(void);
-BASSDEF void* BASS_GetDSoundObject(DWORD object);
+BASSDEF void* BASS_GetDSoundObject(DWORD object); /* BASS_ERROR_NOTAVAIL */
+/* Fills the first info->size bytes (at most 60) of the record; size stays as given.
+   dsver is 8: the DirectX 8 effects are available. latency = mixer ring + output buffer,
+   ms (0 for device 0). BASS_ERROR_INIT, BASS_ERROR_ILLPARAM (null record). */
 BASSDEF BOOL BASS_GetInfo(BASS_INFO* info);
-BASSDEF BOOL BASS_Update(void);
-BASSDEF float BASS_GetCPU(void);
-BASSDEF BOOL BASS_Start(void);
-BASSDEF BOOL BASS_Stop(void);
-BASSDEF BOOL BASS_Pause(void);
+BASSDEF BOOL BASS_Update(void);  /* wakes the mixer to refill now; BASS_ERROR_INIT */
+BASSDEF float BASS_GetCPU(void); /* mixer's share of one CPU over the last second, percent */
+BASSDEF BOOL BASS_Start(void);   /* resumes the output after BASS_Pause/BASS_Stop */
+BASSDEF BOOL BASS_Stop(void);    /* pauses the output and stops every channel */
+BASSDEF BOOL BASS_Pause(void);   /* pauses the output; channels keep their state */
+/* Master volume of the library's output, 0..MAXVOL (BASS_ERROR_ILLPARAM above it). */
 BASSDEF BOOL BASS_SetVolume(DWORD volume);
 BASSDEF DWORD BASS_GetVolume(void);
 
@@ -323,11 +373,18 @@ BASSDEF BOOL BASS_SetEAXParameters(int env, float vol, float decay, float damp);
 BASSDEF BOOL BASS_GetEAXParameters(DWORD* env, float* vol, float* decay, float* damp);
 
 /* ---- tracker music ---- */
+/* Loads a module (MOD, S3M, XM, IT, MTM, UMX, MO3, ... through libopenmpt) from a file, or
+   from memory (mem TRUE: file points to length bytes, kept by the caller while the channel
+   lives), rendered stereo 16-bit at freq Hz (0 = the device's). The play length is always
+   computed (BASS_MUSIC_CALCLEN is implied); BASS_SAMPLE_LOOP loops at the end; other flags
+   are accepted. Errors: BASS_ERROR_INIT, BASS_ERROR_FILEOPEN, BASS_ERROR_FILEFORM,
+   BASS_ERROR_FREQ. */
 BASSDEF HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags,
                               DWORD freq);
-BASSDEF BOOL BASS_MusicFree(HMUSIC handle);
-BASSDEF const char* BASS_MusicGetName(HMUSIC handle);
-BASSDEF DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen); /* playlen: bytes, else orders */
+BASSDEF BOOL BASS_MusicFree(HMUSIC handle); /* BASS_ERROR_HANDLE (also for a stream handle) */
+BASSDEF const char* BASS_MusicGetName(HMUSIC handle); /* owned by the channel */
+/* playlen TRUE: the whole play length in bytes; FALSE: the number of orders. -1 on failure. */
+BASSDEF DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen);
 BASSDEF BOOL BASS_MusicSetAttribute(HMUSIC handle, DWORD attrib, DWORD value);
 BASSDEF DWORD BASS_MusicGetAttribute(HMUSIC handle, DWORD attrib);
 
@@ -343,17 +400,41 @@ BASSDEF HCHANNEL BASS_SampleGetChannel(HSAMPLE handle, BOOL onlynew);
 BASSDEF BOOL BASS_SampleStop(HSAMPLE handle);
 
 /* ---- streams ---- */
+/* A stream whose samples come from proc (16-bit, or 8-bit unsigned with BASS_SAMPLE_8BITS;
+   1..8 channels; freq 1000..384000). proc is called on the mixer thread whenever sound is
+   needed; a result without BASS_STREAMPROC_END and no bytes stalls the channel
+   (BASS_ChannelIsActive 2) until proc gives data again. After a result with
+   BASS_STREAMPROC_END, proc is not called again unless the channel is restarted
+   (BASS_ChannelPlay with restart, or after it ended), which begins at position 0.
+   Errors: BASS_ERROR_INIT, BASS_ERROR_ILLPARAM (no proc), BASS_ERROR_FREQ, BASS_ERROR_FORMAT. */
 BASSDEF HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user);
+/* A file (name in the file system's encoding) or memory block (mem TRUE; length required; the
+   caller keeps it alive) decoded with FFmpeg: MP1/MP2/MP3, Ogg Vorbis, WAV and anything else
+   FFmpeg reads. offset/length select the bytes that hold the audio (length 0 = to the end).
+   Only what is being decoded is read; the length is exact (MPEG encoder delay and padding
+   removed). Flags: BASS_SAMPLE_LOOP, BASS_STREAM_AUTOFREE; others accepted.
+   Errors: BASS_ERROR_INIT, BASS_ERROR_FILEOPEN (missing, unreadable, not a file),
+   BASS_ERROR_FILEFORM (not an audio file), BASS_ERROR_CODEC, BASS_ERROR_FORMAT. */
 BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length,
                                       DWORD flags);
 BASSDEF HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
                                      void* user);
 BASSDEF HSTREAM BASS_StreamCreateFileUser(BOOL buffered, DWORD flags, STREAMFILEPROC* proc,
                                           void* user);
+/* Frees a stream at once, also from its own callbacks; its syncs, DSPs and effects go with
+   it. BASS_ERROR_HANDLE (also for a module handle). */
 BASSDEF BOOL BASS_StreamFree(HSTREAM handle);
-BASSDEF QWORD BASS_StreamGetLength(DWORD handle); /* bytes; -1 when unknown */
-BASSDEF const char* BASS_StreamGetTags(HSTREAM handle, DWORD tags); /* owned by the stream */
-BASSDEF DWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode); /* -1 on failure */
+/* Bytes; -1 with BASS_ERROR_NOTAVAIL when unknown (user streams). Modules answer too. */
+BASSDEF QWORD BASS_StreamGetLength(DWORD handle);
+/* Tags of a local file, owned by the stream: BASS_TAG_ID3 (the 128-byte block at the end),
+   BASS_TAG_ID3V2 (the whole block at the start, header included), BASS_TAG_OGG (comments
+   "NAME=value", each NUL-ended, then an empty string). Null with BASS_ERROR_NOTAVAIL when
+   the file has none of that kind. */
+BASSDEF const char* BASS_StreamGetTags(HSTREAM handle, DWORD tags);
+/* File streams: CURRENT = read position, DOWNLOAD and END = size of the file (or of the
+   offset/length part), START = where the audio begins (after an ID3v2 tag). -1 with
+   BASS_ERROR_NOTFILE for other streams, BASS_ERROR_ILLPARAM for an unknown mode. */
+BASSDEF DWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);
 
 /* ---- recording (not available) ---- */
 BASSDEF const char* BASS_RecordGetDeviceDescription(DWORD device);
@@ -367,18 +448,30 @@ BASSDEF BOOL BASS_RecordSetInput(int input, DWORD setting);
 BASSDEF DWORD BASS_RecordGetInput(int input);
 BASSDEF HRECORD BASS_RecordStart(DWORD freq, DWORD chans, DWORD flags, RECORDPROC* proc, void* user);
 
-/* ---- channels ---- */
-BASSDEF float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
-BASSDEF QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos);
+/* ---- channels ----
+   Every function here fails with BASS_ERROR_HANDLE for an unknown handle and BASS_ERROR_INIT
+   when the library is not initialised. */
+BASSDEF float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos); /* -1 on failure */
+BASSDEF QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos); /* whole frames, rounded down */
 BASSDEF DWORD BASS_ChannelGetDevice(DWORD handle);
-BASSDEF DWORD BASS_ChannelIsActive(DWORD handle); /* BASS_ACTIVE_xxx */
+/* STOPPED until played, after BASS_ChannelStop, and once the last sample has been heard;
+   PLAYING while it plays (also while its last mixed sound is still being heard); STALLED
+   while a user stream has no data; PAUSED after BASS_ChannelPause. 0 on failure. */
+BASSDEF DWORD BASS_ChannelIsActive(DWORD handle);
+/* freq, chans and ctype of the source; flags as created, with BASS_SAMPLE_8BITS for 8-bit
+   sources (e.g. 8-bit WAV files) and BASS_SAMPLE_MONO for mono ones. */
 BASSDEF BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
-BASSDEF BOOL BASS_ChannelSetFlags(DWORD handle, DWORD flags);
-BASSDEF BOOL BASS_ChannelPreBuf(DWORD handle);
+BASSDEF BOOL BASS_ChannelSetFlags(DWORD handle, DWORD flags); /* BASS_SAMPLE_LOOP, BASS_STREAM_AUTOFREE */
+BASSDEF BOOL BASS_ChannelPreBuf(DWORD handle);                  /* nothing to do: always TRUE */
+/* Plays from the current position, or from the start when restart is non-zero or the
+   channel had played to its end; resumes a paused channel. BASS_ERROR_START while the
+   output is stopped or paused (BASS_Stop/BASS_Pause). */
 BASSDEF BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
-BASSDEF BOOL BASS_ChannelStop(DWORD handle);
-BASSDEF BOOL BASS_ChannelPause(DWORD handle);
-/* freq -1 and volume -1 leave those unchanged; pan -100 (left) .. 100 (right), -101 leaves it. */
+BASSDEF BOOL BASS_ChannelStop(DWORD handle);  /* keeps the position; no end sync fires */
+BASSDEF BOOL BASS_ChannelPause(DWORD handle); /* BASS_ERROR_NOPLAY when stopped, BASS_ERROR_ALREADY when paused */
+/* freq: playback rate in Hz (100..384000; 0 = the source's own; -1 leaves it); volume 0..100
+   (-1 leaves it); pan -100 (left only) .. 100 (right only), -101 leaves it. The channel's
+   volume and the global volume of its kind (stream or music) multiply. BASS_ERROR_ILLPARAM. */
 BASSDEF BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan);
 BASSDEF BOOL BASS_ChannelGetAttributes(DWORD handle, DWORD* freq, DWORD* volume, int* pan);
 BASSDEF BOOL BASS_ChannelSlideAttributes(DWORD handle, int freq, int volume, int pan, DWORD time);
@@ -391,24 +484,53 @@ BASSDEF BOOL BASS_ChannelSet3DPosition(DWORD handle, const BASS_3DVECTOR* pos,
                                        const BASS_3DVECTOR* orient, const BASS_3DVECTOR* vel);
 BASSDEF BOOL BASS_ChannelGet3DPosition(DWORD handle, BASS_3DVECTOR* pos, BASS_3DVECTOR* orient,
                                        BASS_3DVECTOR* vel);
+/* Bytes (sample-exact for PCM; the next sound heard starts there). Modules also take
+   BASS_MUSIC_POS_SECONDS(s). The reported position moves there at once. BASS_ERROR_POSITION
+   beyond the end or where the source cannot seek (user streams: only 0). */
 BASSDEF BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos);
-BASSDEF QWORD BASS_ChannelGetPosition(DWORD handle); /* -1 on failure */
-BASSDEF DWORD BASS_ChannelGetLevel(DWORD handle);    /* LOWORD left, HIWORD right, 0..32768 */
-BASSDEF DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length); /* -1 on failure */
+BASSDEF QWORD BASS_ChannelGetPosition(DWORD handle); /* what is heard now, bytes; -1 on failure */
+/* Peak of the last 20 ms heard: LOWORD left, HIWORD right, 0..32768 (mono: both the same).
+   -1 with BASS_ERROR_NOPLAY unless playing. */
+BASSDEF DWORD BASS_ChannelGetLevel(DWORD handle);
+/* The channel's sound (after DSPs and effects, before volume and pan) ending at what is
+   heard now:
+   - length = byte count: the last length bytes heard, in the channel's sample format;
+     returns the bytes given (fewer near the start);
+   - BASS_DATA_FFT512 / FFT1024 / FFT2048 (| BASS_DATA_FFT_INDIVIDUAL): magnitudes of the
+     last 512/1024/2048 frames (Hann window, a full-scale sine reads about 1.0 at its bin),
+     256/512/1024 floats (times the channel count, interleaved, when individual); returns
+     the bytes written;
+   - buffer null and length 0: the bytes of sound ready to be given (up to ~1 s).
+   -1 with BASS_ERROR_ILLPARAM for an unknown FFT mode or a null buffer with a length. */
+BASSDEF DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
+/* BASS_SYNC_END (or-ed with BASS_SYNC_MIXTIME, same effect): proc runs on the sync thread,
+   once each time the channel's last sample has been heard; not after BASS_ChannelStop.
+   BASS_SYNC_META and BASS_SYNC_DOWNLOAD are accepted and kept (network streams fire them).
+   A sync stays until removed or its channel is freed. BASS_ERROR_ILLTYPE for other types,
+   BASS_ERROR_ILLPARAM without proc. */
 BASSDEF HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
-BASSDEF BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync);
+BASSDEF BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync); /* BASS_ERROR_HANDLE: no such sync */
+/* proc gets every block of the channel's decoded sound, as whole frames of 16-bit samples
+   in the channel's own channel count, before the effects; higher priorities run first. */
 BASSDEF HDSP BASS_ChannelSetDSP(DWORD handle, DSPPROC* proc, void* user, int priority);
-BASSDEF BOOL BASS_ChannelRemoveDSP(DWORD handle, HDSP dsp);
+BASSDEF BOOL BASS_ChannelRemoveDSP(DWORD handle, HDSP dsp); /* BASS_ERROR_HANDLE: no such DSP */
 BASSDEF BOOL BASS_ChannelSetEAXMix(DWORD handle, float mix);
 BASSDEF BOOL BASS_ChannelGetEAXMix(DWORD handle, float* mix);
 BASSDEF BOOL BASS_ChannelSetLink(DWORD handle, DWORD chan);
 BASSDEF BOOL BASS_ChannelRemoveLink(DWORD handle, DWORD chan);
+/* Adds an effect after the DSPs: BASS_FX_PARAMEQ (several may be set), BASS_FX_ECHO,
+   BASS_FX_REVERB, with the DirectX 8 meanings, ranges and defaults; higher priorities run
+   first. BASS_ERROR_NOFX for the other DirectX types, BASS_ERROR_ILLTYPE for unknown ones,
+   BASS_ERROR_FORMAT for a channel the effect cannot take (rate 8000..192000 Hz). */
 BASSDEF HFX BASS_ChannelSetFX(DWORD handle, DWORD type, DWORD priority);
 BASSDEF BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
 
 /* ---- effects ---- */
+/* par: the record of the effect's type. A value out of range refuses the whole record
+   (BASS_ERROR_ILLPARAM) and leaves the effect as it was; accepted values take effect
+   smoothly, without a click. BASS_ERROR_HANDLE for an unknown or removed effect. */
 BASSDEF BOOL BASS_FXSetParameters(HFX handle, const void* par);
-BASSDEF BOOL BASS_FXGetParameters(HFX handle, void* par);
+BASSDEF BOOL BASS_FXGetParameters(HFX handle, void* par); /* current values (defaults at first) */
 
 /* ---- offline rendering (Aubadine's own addition; not part of the BASS interface) ----
    For tests and offline use. After BASS_Init(0, ...) (device 0, "no sound") nothing plays by

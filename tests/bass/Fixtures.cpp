@@ -247,16 +247,18 @@ std::vector<uint8_t> readFile(const std::string& path) {
 }
 
 std::string fixtureDir() {
-    static const std::string dir = [] {
+    // Never destroyed, so that the exit handler can still read it.
+    static const std::string* dir = [] {
         auto d = std::filesystem::temp_directory_path() / ("aubadine-bass-" + std::to_string(::getpid()));
         std::filesystem::create_directories(d);
+        auto* kept = new std::string(d.string());
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(fixtureDir(), ignored);
         });
-        return d.string();
+        return kept;
     }();
-    return dir;
+    return *dir;
 }
 
 double toneAmplitude(const int16_t* samples, size_t frames, int channels, int channel, double hz, int rate) {

@@ -244,6 +244,20 @@ TEST_F(Offline, GlobalVolumesAndPan) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
 }
 
+TEST_F(Offline, MasterVolumeScalesTheWholeOutput) {
+    ToneStream tones{{{1000.0}, {1000.0}}, 0.5};
+    play(tones);
+    ASSERT_TRUE(BASS_SetVolume(51));  // a fifth of 255
+    EXPECT_EQ(BASS_GetVolume(), 51u);
+    const auto out = render(8192);
+    EXPECT_NEAR(peak(out.data(), 8192, 2, 0), 0.1, 0.002);
+    EXPECT_FALSE(BASS_SetVolume(256));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    ASSERT_TRUE(BASS_SetVolume(255));
+    EXPECT_GE(BASS_GetCPU(), 0.0f);
+    EXPECT_TRUE(BASS_Update());
+}
+
 struct DspLog {
     std::vector<std::pair<int, DWORD>> calls;  // (which, bytes)
 };

@@ -1,0 +1,198 @@
+// Speed and memory of libbass.so against its peers, measured in the same run:
+// - decoding a 5-minute MP3 to the mixer's output with no device (AUBADINE_BASS_Render),
+//   against `ffmpeg -i FILE -f null -`, in CPU time (wall time is printed too, but on a
+//   shared, loaded machine only CPU time compares fairly); ratio >= 1: at least as fast;
+// - CPU time of playing it in real time for N seconds (default 60) through SDL's dummy
+//   output, against `mpv --no-video --ao=null --end=N FILE` (ratio <= 1 means we use no more);
+// - resident memory while streaming the whole file (it should stay flat: no whole-file
+//   buffering).
+// Usage: bass_bench [--realtime-seconds N] [benchmark flags]. The MP3 is generated once into
+// the build folder by FFmpeg's own MP3 encoder.
+#include "Fixtures.h"
+#include "bass.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using aubadine::bass::test::encodeFile;
+using aubadine::bass::test::Pcm;
+
+std::string gFile;
+int gRealtimeSeconds = 60;
+double gOurDecode = 0, gPeerDecode = 0, gOurCpu = 0, gPeerCpu = 0;
+long gRssStartKb = 0, gRssMaxKb = 0;
+
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+double processCpu() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+long rssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// Runs a program to its end; returns (wall seconds, CPU seconds of the child); wall < 0 when
+// it could not run or failed.
+std::pair<double, double> runPeer(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return {-1, 0};
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {-1, 0};
+    return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+void makeFile() {
+    gFile = std::string(AUBADINE_BENCH_DIR) + "/five-minutes.mp3";
+    if (std::filesystem::exists(gFile)) return;
+    // Five minutes of slowly moving chords, stereo at 44100 Hz, 192 kbit/s.
+    Pcm pcm;
+    const size_t frames = 300 * 44100;
+    pcm.samples.resize(frames * 2);
+    for (size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / 44100;
+        const double root = 110 * std::pow(2.0, std::floor(t / 4) / 12.0 * 5 - 5 * std::floor(t / 48));
+        const double l = 0.2 * std::sin(2 * M_PI * root * t) + 0.1 * std::sin(2 * M_PI * root * 1.5 * t);
+        const double r = 0.2 * std::sin(2 * M_PI * root * 2 * t) + 0.1 * std::sin(2 * M_PI * root * 1.25 * t);
+        pcm.samples[i * 2] = static_cast<int16_t>(l * 32767);
+        pcm.samples[i * 2 + 1] = static_cast<int16_t>(r * 32767);
+    }
+    encodeFile(gFile + ".part", "mp3", "libmp3lame", pcm);
+    std::filesystem::rename(gFile + ".part", gFile);
+}
+
+// The library decodes the whole file to the mixer's output, with no device.
+void BM_LibraryDecodeToMixer(benchmark::State& state) {
+    std::vector<int16_t> block(44100 * 2);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuBefore = processCpu();
+        BASS_Init(0, 44100, 0, nullptr, nullptr);
+        const DWORD ch = BASS_StreamCreateFile(FALSE, gFile.c_str(), 0, 0, 0);
+        BASS_ChannelPlay(ch, FALSE);
+        gRssStartKb = rssKb();
+        gRssMaxKb = gRssStartKb;
+        while (BASS_ChannelIsActive(ch) != BASS_ACTIVE_STOPPED) {
+            AUBADINE_BASS_Render(block.data(), static_cast<DWORD>(block.size() * 2));
+            gRssMaxKb = std::max(gRssMaxKb, rssKb());
+        }
+        BASS_Free();
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpu = processCpu() - cpuBefore;
+        state.SetIterationTime(cpu);
+        state.counters["wall_s"] = wall;
+        gOurDecode = gOurDecode == 0 ? cpu : std::min(gOurDecode, cpu);
+    }
+}
+BENCHMARK(BM_LibraryDecodeToMixer)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_PeerFfmpegNull(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto [wall, cpu] = runPeer({"ffmpeg", "-nostdin", "-hide_banner", "-i", gFile, "-f", "null", "-"});
+        if (wall < 0) {
+            state.SkipWithError("ffmpeg is not installed (scripts/install-deps.sh --bench)");
+            return;
+        }
+        state.SetIterationTime(cpu);
+        state.counters["wall_s"] = wall;
+        gPeerDecode = gPeerDecode == 0 ? cpu : std::min(gPeerDecode, cpu);
+    }
+}
+BENCHMARK(BM_PeerFfmpegNull)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// CPU time spent playing in real time through SDL's dummy output.
+void BM_LibraryRealtimeCpu(benchmark::State& state) {
+    for (auto _ : state) {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        BASS_Init(1, 44100, 0, nullptr, nullptr);
+        const double before = processCpu();
+        const DWORD ch = BASS_StreamCreateFile(FALSE, gFile.c_str(), 0, 0, 0);
+        BASS_ChannelPlay(ch, FALSE);
+        std::this_thread::sleep_for(std::chrono::seconds(gRealtimeSeconds));
+        BASS_Free();
+        gOurCpu = processCpu() - before;
+        state.SetIterationTime(gOurCpu);
+    }
+}
+BENCHMARK(BM_LibraryRealtimeCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_PeerMpvNullCpu(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto [wall, cpu] = runPeer({"mpv", "--no-config", "--no-video", "--ao=null", "--really-quiet",
+                                          "--end=" + std::to_string(gRealtimeSeconds), gFile});
+        if (wall < 0) {
+            state.SkipWithError("mpv is not installed (scripts/install-deps.sh --bench)");
+            return;
+        }
+        gPeerCpu = cpu;
+        state.SetIterationTime(cpu);
+    }
+}
+BENCHMARK(BM_PeerMpvNullCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--realtime-seconds") && i + 1 < argc) gRealtimeSeconds = std::atoi(argv[++i]);
+        else rest.push_back(argv[i]);
+    }
+    int count = static_cast<int>(rest.size());
+    benchmark::Initialize(&count, rest.data());
+    makeFile();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::printf("\n5-minute MP3: %s\n", gFile.c_str());
+    if (gOurDecode > 0 && gPeerDecode > 0)
+        std::printf("decode to mixer, no device (best CPU time of 3): library %.3f s, ffmpeg -f null %.3f s, speed "
+                    "ratio %.2f (>= 1: at least as fast)\n",
+                    gOurDecode, gPeerDecode, gPeerDecode / gOurDecode);
+    if (gOurCpu > 0 && gPeerCpu > 0)
+        std::printf("real-time play, %d s: library %.3f s CPU, mpv --ao=null %.3f s CPU, CPU ratio %.2f (<= 1: no "
+                    "more)\n",
+                    gRealtimeSeconds, gOurCpu, gPeerCpu, gOurCpu / gPeerCpu);
+    if (gRssStartKb > 0)
+        std::printf("resident memory while streaming: %ld kB at the start, %ld kB at most (+%ld kB)\n", gRssStartKb,
+                    gRssMaxKb, gRssMaxKb - gRssStartKb);
+    return 0;
+}
