@@ -227,3 +227,39 @@ TEST_F(EngineTest, DestructorStopsWhatPlaysAndFreesTheLibrary)
     EXPECT_GE(fake->freeCalls, 1);
     EXPECT_EQ(fake->calls.back(), "BASS_Free");
 }
+
+TEST_F(EngineTest, MessagesFromOutsideTheEngine)
+{
+    Make();
+    std::vector<TBandOut> bands;
+    std::vector<int32_t> rates;
+    player->OnNewFFTData = [&](TBASSPlayer*, TBandOut& b) { bands.push_back(b); };
+    player->OnGetChannelInfo = [&](TBASSPlayer*, PChannelInfo ci) { rates.push_back(ci->SampleRate); };
+    const HWND w = player->MessageWindow();
+
+    // Band data from an outside poster: copied, then handed on.
+    TBandOut outside{};
+    for (size_t i = 0; i < outside.size(); ++i)
+        outside[i] = static_cast<uint16_t>(100 + i);
+    PostMessage(w, WM_BAND_DATA, 0, reinterpret_cast<LPARAM>(outside.data()));
+    // New channel values from the emulated output.
+    TChannelInfo ci{24, 320, 48000, 6};
+    PostMessage(w, WM_PLUGIN_CHANNEL_INFO, 0, reinterpret_cast<LPARAM>(&ci));
+    // The emulated output's stream exists.
+    PostMessage(w, WM_PLUGIN_STREAM_CREATED, 4242, 0);
+    // The session ends: the spectrum timer stops.
+    PostMessage(w, WM_QUERYENDSESSION, 0, 0);
+    // Unknown messages are ignored.
+    PostMessage(w, WM_USER + 50, 1, 2);
+    Pump();
+
+    ASSERT_EQ(bands.size(), 1u);
+    EXPECT_EQ(bands[0], outside);
+    EXPECT_EQ(player->BandOut(), outside);
+    EXPECT_EQ(rates, std::vector<int32_t>{48000});
+    EXPECT_EQ(player->StreamInfo().SampleRate, 48000u);
+    EXPECT_EQ(player->StreamInfo().Channels, 6);
+    EXPECT_EQ(player->StreamInfo().BitRate, 320);
+    EXPECT_EQ(player->Channel(), 4242u);
+    EXPECT_FALSE(player->TimerEnabled());
+}
