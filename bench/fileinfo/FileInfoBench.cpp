@@ -62,7 +62,7 @@ void BuildCorpus() {
   for (const auto &R : Recipes) {
     Group G{R.Group, R.K, {}};
     for (int I = 0; I < kFilesPerGroup; ++I) {
-      EncodeSpec S;
+      EncodeRecipe S;
       S.Format = R.Format;
       S.Codec = R.Codec;
       S.Quality = R.Quality;

@@ -25,12 +25,12 @@ const std::vector<std::pair<std::string, std::string>> kTags = {
 
 struct Fixture {
   std::string Name;
-  EncodeSpec Spec;
+  EncodeRecipe Recipe;
 };
 
 std::vector<Fixture> Fixtures() {
-  auto Spec = [](std::string Format, std::string Codec, int Rate, int Channels, int64_t BitRate, int Quality) {
-    EncodeSpec S;
+  auto Recipe = [](std::string Format, std::string Codec, int Rate, int Channels, int64_t BitRate, int Quality) {
+    EncodeRecipe S;
     S.Format = std::move(Format);
     S.Codec = std::move(Codec);
     S.SampleRate = Rate;
@@ -42,20 +42,20 @@ std::vector<Fixture> Fixtures() {
     return S;
   };
   std::vector<Fixture> F = {
-      {"cbr.mp3", Spec("mp3", "libmp3lame", 44100, 2, 128000, -1)},
-      {"vbr.mp3", Spec("mp3", "libmp3lame", 44100, 2, 0, 2)},
-      {"mono.mp3", Spec("mp3", "libmp3lame", 22050, 1, 64000, -1)},
-      {"layer2.mp2", Spec("mp2", "mp2", 48000, 2, 192000, -1)},
-      {"vorbis.ogg", Spec("ogg", "libvorbis", 44100, 2, 0, 5)},
-      {"wmav2.wma", Spec("asf", "wmav2", 44100, 2, 128000, -1)},
-      {"pcm.wav", Spec("wav", "pcm_s16le", 44100, 2, 0, -1)},
+      {"cbr.mp3", Recipe("mp3", "libmp3lame", 44100, 2, 128000, -1)},
+      {"vbr.mp3", Recipe("mp3", "libmp3lame", 44100, 2, 0, 2)},
+      {"mono.mp3", Recipe("mp3", "libmp3lame", 22050, 1, 64000, -1)},
+      {"layer2.mp2", Recipe("mp2", "mp2", 48000, 2, 192000, -1)},
+      {"vorbis.ogg", Recipe("ogg", "libvorbis", 44100, 2, 0, 5)},
+      {"wmav2.wma", Recipe("asf", "wmav2", 44100, 2, 128000, -1)},
+      {"pcm.wav", Recipe("wav", "pcm_s16le", 44100, 2, 0, -1)},
   };
-  F[0].Spec.MuxerOptions = {{"id3v2_version", "3"}, {"write_id3v1", "1"}};
-  F[1].Spec.MuxerOptions = {{"id3v2_version", "4"}};
+  F[0].Recipe.MuxerOptions = {{"id3v2_version", "3"}, {"write_id3v1", "1"}};
+  F[1].Recipe.MuxerOptions = {{"id3v2_version", "4"}};
   // Pages of about 0.1 s, as Vorbis encoders commonly write them (FFmpeg's default is 1 s,
   // which puts the last page's start beyond the 12,060 bytes the reader searches).
-  F[4].Spec.MuxerOptions = {{"page_duration", "100000"}};
-  F[6].Spec.Metadata.clear();
+  F[4].Recipe.MuxerOptions = {{"page_duration", "100000"}};
+  F[6].Recipe.Metadata.clear();
   return F;
 }
 
@@ -65,9 +65,9 @@ protected:
     Dir = std::make_unique<TempDir>();
     for (const auto &F : Fixtures()) {
       const std::string Path = (Dir->Path() / F.Name).string();
-      const EncodeResult R = EncodeFile(F.Spec, Path);
+      const EncodeResult R = EncodeFile(F.Recipe, Path);
       ASSERT_TRUE(R.Ok) << F.Name << ": " << R.Error;
-      Seconds[F.Name] = static_cast<double>(R.Samples) / F.Spec.SampleRate;
+      Seconds[F.Name] = static_cast<double>(R.Samples) / F.Recipe.SampleRate;
       Paths[F.Name] = Path;
     }
   }

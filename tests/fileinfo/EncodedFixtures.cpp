@@ -91,42 +91,42 @@ int Drain(AVCodecContext *Codec, AVFormatContext *Out, AVStream *Stream, AVPacke
 
 } // namespace
 
-EncodeResult EncodeFile(const EncodeSpec &Spec, const std::string &Path) {
+EncodeResult EncodeFile(const EncodeRecipe &Recipe, const std::string &Path) {
   EncodeResult Result;
   auto Fail = [&](const std::string &What, int Code) {
     Result.Error = What + ": " + AvError(Code);
     return Result;
   };
-  const AVCodec *Encoder = avcodec_find_encoder_by_name(Spec.Codec.c_str());
+  const AVCodec *Encoder = avcodec_find_encoder_by_name(Recipe.Codec.c_str());
   if (Encoder == nullptr) {
-    Result.Error = "no encoder " + Spec.Codec;
+    Result.Error = "no encoder " + Recipe.Codec;
     return Result;
   }
   AVFormatContext *RawOut = nullptr;
-  int Rc = avformat_alloc_output_context2(&RawOut, nullptr, Spec.Format.c_str(), Path.c_str());
+  int Rc = avformat_alloc_output_context2(&RawOut, nullptr, Recipe.Format.c_str(), Path.c_str());
   if (Rc < 0 || RawOut == nullptr)
-    return Fail("output " + Spec.Format, Rc);
+    return Fail("output " + Recipe.Format, Rc);
   std::unique_ptr<AVFormatContext, FormatCloser> Out(RawOut);
   Out->flags |= AVFMT_FLAG_BITEXACT;
-  for (const auto &[Key, Value] : Spec.Metadata)
+  for (const auto &[Key, Value] : Recipe.Metadata)
     av_dict_set(&Out->metadata, Key.c_str(), Value.c_str(), 0);
 
   std::unique_ptr<AVCodecContext, CodecCloser> Codec(avcodec_alloc_context3(Encoder));
-  Codec->sample_rate = Spec.SampleRate;
-  av_channel_layout_default(&Codec->ch_layout, Spec.Channels);
+  Codec->sample_rate = Recipe.SampleRate;
+  av_channel_layout_default(&Codec->ch_layout, Recipe.Channels);
   Codec->sample_fmt = Encoder->sample_fmts ? Encoder->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-  Codec->time_base = AVRational{1, Spec.SampleRate};
+  Codec->time_base = AVRational{1, Recipe.SampleRate};
   Codec->flags |= AV_CODEC_FLAG_BITEXACT;
-  if (Spec.Quality >= 0) {
+  if (Recipe.Quality >= 0) {
     Codec->flags |= AV_CODEC_FLAG_QSCALE;
-    Codec->global_quality = Spec.Quality * FF_QP2LAMBDA;
+    Codec->global_quality = Recipe.Quality * FF_QP2LAMBDA;
   } else {
-    Codec->bit_rate = Spec.BitRate;
+    Codec->bit_rate = Recipe.BitRate;
   }
   if (Out->oformat->flags & AVFMT_GLOBALHEADER)
     Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if ((Rc = avcodec_open2(Codec.get(), Encoder, nullptr)) < 0)
-    return Fail("open " + Spec.Codec, Rc);
+    return Fail("open " + Recipe.Codec, Rc);
 
   AVStream *Stream = avformat_new_stream(Out.get(), nullptr);
   if (Stream == nullptr)
@@ -137,14 +137,14 @@ EncodeResult EncodeFile(const EncodeSpec &Spec, const std::string &Path) {
   if ((Rc = avio_open(&Out->pb, Path.c_str(), AVIO_FLAG_WRITE)) < 0)
     return Fail("create " + Path, Rc);
   AVDictionary *Options = nullptr;
-  for (const auto &[Key, Value] : Spec.MuxerOptions)
+  for (const auto &[Key, Value] : Recipe.MuxerOptions)
     av_dict_set(&Options, Key.c_str(), Value.c_str(), 0);
   Rc = avformat_write_header(Out.get(), &Options);
   av_dict_free(&Options);
   if (Rc < 0)
     return Fail("header", Rc);
 
-  const int64_t Total = std::llround(Spec.Seconds * Spec.SampleRate);
+  const int64_t Total = std::llround(Recipe.Seconds * Recipe.SampleRate);
   const int FrameSize = Codec->frame_size > 0 ? Codec->frame_size : 1024;
   std::unique_ptr<AVFrame, FrameCloser> Frame(av_frame_alloc());
   std::unique_ptr<AVPacket, PacketCloser> Packet(av_packet_alloc());
@@ -153,11 +153,11 @@ EncodeResult EncodeFile(const EncodeSpec &Spec, const std::string &Path) {
     av_frame_unref(Frame.get());
     Frame->nb_samples = N;
     Frame->format = Codec->sample_fmt;
-    Frame->sample_rate = Spec.SampleRate;
+    Frame->sample_rate = Recipe.SampleRate;
     if ((Rc = av_channel_layout_copy(&Frame->ch_layout, &Codec->ch_layout)) < 0 ||
         (Rc = av_frame_get_buffer(Frame.get(), 0)) < 0)
       return Fail("frame", Rc);
-    Fill(Frame.get(), Done, Spec.SampleRate, Spec.Channels);
+    Fill(Frame.get(), Done, Recipe.SampleRate, Recipe.Channels);
     Frame->pts = Done;
     if ((Rc = avcodec_send_frame(Codec.get(), Frame.get())) < 0)
       return Fail("encode", Rc);

@@ -9,7 +9,7 @@
 
 namespace fileinfo_test {
 
-struct EncodeSpec {
+struct EncodeRecipe {
   std::string Format; // muxer: "mp3", "mp2", "ogg", "asf", "wav"
   std::string Codec;  // encoder: "libmp3lame", "mp2", "libvorbis", "wmav2", "pcm_s16le"
   int SampleRate = 44100;
@@ -27,7 +27,7 @@ struct EncodeResult {
   int64_t Samples = 0; // samples per channel given to the encoder
 };
 
-EncodeResult EncodeFile(const EncodeSpec &Spec, const std::string &Path);
+EncodeResult EncodeFile(const EncodeRecipe &Recipe, const std::string &Path);
 
 // Duration of a file as FFmpeg's demuxer reports it, in seconds (negative when unknown).
 double ProbeDuration(const std::string &Path);

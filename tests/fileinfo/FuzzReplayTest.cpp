@@ -41,7 +41,7 @@ Bytes ReadAll(const fs::path &P) {
 // Seed files made by the encoders, kept short so the replay stays quick.
 std::vector<Bytes> EncodedSeeds() {
   TempDir Dir;
-  struct Spec {
+  struct Recipe {
     const char *Name, *Format, *Codec;
     int Quality;
     std::vector<std::pair<std::string, std::string>> Options;
@@ -53,7 +53,7 @@ std::vector<Bytes> EncodedSeeds() {
                {"a.wav", "wav", "pcm_s16le", -1, {}}};
   std::vector<Bytes> Seeds;
   for (const auto &S : Specs) {
-    EncodeSpec E;
+    EncodeRecipe E;
     E.Format = S.Format;
     E.Codec = S.Codec;
     E.Quality = S.Quality;
