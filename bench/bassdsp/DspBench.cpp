@@ -9,7 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include "Effects.h"
-#include "Spectrum.h"
+#include "Fft.h"
 
 using namespace aubadine::dsp;
 

@@ -4,7 +4,7 @@
 #include "Mixer.h"
 #include "SyncThread.h"
 #include "dsp/Effects.h"
-#include "dsp/Spectrum.h"
+#include "dsp/Fft.h"
 
 #include <algorithm>
 #include <cmath>

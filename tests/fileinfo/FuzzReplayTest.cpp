@@ -45,14 +45,14 @@ std::vector<Bytes> EncodedSeeds() {
     const char *Name, *Format, *Codec;
     int Quality;
     std::vector<std::pair<std::string, std::string>> Options;
-  } Specs[] = {{"a.mp3", "mp3", "libmp3lame", -1, {{"id3v2_version", "3"}, {"write_id3v1", "1"}}},
+  } Recipes[] = {{"a.mp3", "mp3", "libmp3lame", -1, {{"id3v2_version", "3"}, {"write_id3v1", "1"}}},
                {"v.mp3", "mp3", "libmp3lame", 4, {}},
                {"a.mp2", "mp2", "mp2", -1, {}},
                {"a.ogg", "ogg", "libvorbis", 3, {{"page_duration", "100000"}}},
                {"a.wma", "asf", "wmav2", -1, {}},
                {"a.wav", "wav", "pcm_s16le", -1, {}}};
   std::vector<Bytes> Seeds;
-  for (const auto &S : Specs) {
+  for (const auto &S : Recipes) {
     EncodeRecipe E;
     E.Format = S.Format;
     E.Codec = S.Codec;

@@ -1,5 +1,5 @@
 /*
- * Spectrum.h: the FFT magnitudes that BASS_ChannelGetData returns for its FFT modes.
+ * Fft.h: the FFT magnitudes that BASS_ChannelGetData returns for its FFT modes.
  *
  * Each FFT takes the last fftSize frames heard, weights them with a periodic Hann window
  * and transforms them with FFTW. The result is fftSize / 2 magnitudes, bin k describing

@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "Fft.h"
 
 #include <array>
 #include <cmath>

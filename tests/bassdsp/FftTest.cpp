@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Signals.h"
-#include "Spectrum.h"
+#include "Fft.h"
 
 using aubadine::dsp::SpectrumAnalyzer;
 using namespace bassdsp_test;
