@@ -52,7 +52,8 @@ public:
     SourceFormat format() const override { return format_; }
 
     size_t read(int16_t* out, size_t frames, ReadStatus& status) override {
-        const size_t got = module_->read(static_cast<std::int32_t>(format_.rate), frames, out);
+        // Interleaved stereo: `out` holds frames * 2 samples.
+        const size_t got = module_->read_interleaved_stereo(static_cast<std::int32_t>(format_.rate), frames, out);
         if (got == 0) status = ReadStatus::Ended;
         return got;
     }

@@ -228,7 +228,7 @@ Pcm renderWithOpenmpt(const std::vector<uint8_t>& module, int rate) {
     pcm.channels = 2;
     std::vector<int16_t> block(2048);
     for (;;) {
-        const size_t n = m.read(rate, 1024, block.data());
+        const size_t n = m.read_interleaved_stereo(rate, 1024, block.data());
         if (n == 0) break;
         pcm.samples.insert(pcm.samples.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(n * 2));
     }
