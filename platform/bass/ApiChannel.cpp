@@ -201,7 +201,7 @@ BASSDEF BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
         auto channel = channelOf(handle);
         if (!Library::instance().outputRunning()) fail(BASS_ERROR_START);
         channel->play(restart != 0);
-        Library::instance().mixer()->update();  // start at once, not at the next period
+        Library::instance().mixer()->channelStarted();  // start at once, not at the next period
         return TRUE;
     });
 }

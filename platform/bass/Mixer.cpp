@@ -117,6 +117,10 @@ void Mixer::run() {
         });
         updateRequested_ = false;
         if (stopping_) break;
+        if (startRequested_) {
+            startRequested_ = false;
+            dropQueuedSilence();
+        }
         lock.unlock();
         noticeHeard();
         lock.lock();
@@ -136,6 +140,7 @@ void Mixer::run() {
                     idle_ = true;
                     idleSince_ = now;
                     idleFrames_ = 0;
+                    idleStartWritten_ = ringWritten_;
                 }
                 idleFrames_ += kBlockFrames;
             }
@@ -175,6 +180,30 @@ void Mixer::update() {
         updateRequested_ = true;
     }
     spaceReady_.notify_one();
+}
+
+void Mixer::channelStarted() {
+    if (!realtime_) return;
+    {
+        std::lock_guard lock(ringMutex_);
+        updateRequested_ = true;
+        startRequested_ = true;
+    }
+    spaceReady_.notify_one();
+}
+
+// Mixer thread, ringMutex_ held, outside mixBlock. Only blocks mixed while no channel played
+// are dropped (never the unheard tail of a track), on block boundaries; the device frame
+// count steps back with the ring so that positions and syncs stay those of what is heard.
+void Mixer::dropQueuedSilence() {
+    if (!idle_) return;
+    const uint64_t firstUnread = (ringRead_ + kBlockFrames - 1) / kBlockFrames * kBlockFrames;
+    const uint64_t keep = std::max(firstUnread, idleStartWritten_);
+    if (ringWritten_ > keep) {
+        mixed_.fetch_sub(ringWritten_ - keep, std::memory_order_acq_rel);
+        ringWritten_ = keep;
+    }
+    idle_ = false;
 }
 
 float Mixer::cpuPercent() const { return cpu_.load(); }

@@ -51,6 +51,10 @@ public:
     uint64_t mixedFrame() const { return mixed_.load(std::memory_order_acquire); }
 
     void update();        // BASS_Update: refill the ring now
+    // A channel has started playing: like update(), and when nothing was playing, the silence
+    // already queued in the ring is dropped so the new sound is heard after the output's own
+    // buffer rather than after the whole ring (the gap between two tracks).
+    void channelStarted();
     float cpuPercent() const;
     bool onMixerThread() const;
 
@@ -58,6 +62,7 @@ private:
     void run();
     bool mixBlock(int16_t* out, size_t frames);  // false: no channel was playing
     void noticeHeard();
+    void dropQueuedSilence();
     std::vector<std::shared_ptr<Channel>> snapshot() const;
 
     const uint32_t rate_;
@@ -82,12 +87,14 @@ private:
     uint64_t ringRead_ = 0;
     bool stopping_ = false;
     bool updateRequested_ = false;
+    bool startRequested_ = false;
     // While no channel plays, silence is made no faster than real time (plus the ring), so
     // an output that takes frames as fast as they come (SDL's disk writer without delay)
     // does not fill its file with silence at full speed.
     bool idle_ = false;
     std::chrono::steady_clock::time_point idleSince_;
     uint64_t idleFrames_ = 0;
+    uint64_t idleStartWritten_ = 0;  // ring position of the first silent block of this idle spell
     std::thread thread_;
 
     std::atomic<uint64_t> busyNs_{0};
