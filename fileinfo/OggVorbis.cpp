@@ -115,8 +115,9 @@ public:
       const size_t Take = std::min<size_t>(Count - Done, FSegmentLeft);
       if (Out != nullptr) {
         const size_t Got = FSource.ReadAt(FPos, Out + Done, Take);
-        if (Got < Take) {
+        if (Got < Take) { // the file ends inside the packet
           FEnded = true;
+          FSegmentLeft = 0;
           return Done + Got;
         }
       }
@@ -143,6 +144,8 @@ private:
   // Makes FSegmentLeft non-zero by moving to the next segment (and page) of the packet;
   // false at the end of the packet.
   bool NextSegmentBytes() {
+    if (FEnded)
+      return false;
     while (FSegmentLeft == 0 && !FEnded) {
       if (FSegment > 0 && FLacing[FSegment - 1] < 255) {
         FEnded = true; // the last segment was short: the packet is complete
@@ -155,7 +158,7 @@ private:
       }
       FSegmentLeft = FLacing[FSegment++];
     }
-    return FSegmentLeft > 0;
+    return !FEnded && FSegmentLeft > 0;
   }
   bool LoadPage(int64_t Pos, bool First) {
     uint8_t Header[27] = {};

@@ -287,6 +287,17 @@ TEST(OggVorbis, CommentPacketOverManyPages) {
     EXPECT_EQ(T.R.Title(), std::string("t\x08\0\0\0ARTIST=a", 13)); // the rest of the packet
     EXPECT_EQ(T.R.Artist(), "");
   }
+  { // A file that ends inside the packet, with two billion comments announced, ends the
+    // reading at once.
+    OggSpec S;
+    S.Comments = {"TITLE=t"};
+    Bytes File = OggFile(S);
+    const size_t CountAt = 28 + 30 + 28 + 7 + 4 + S.Vendor.size();
+    File[CountAt + 3] = 0x7F;
+    File.resize(CountAt + 8);
+    Read T(File);
+    EXPECT_TRUE(T.Ok);
+  }
 }
 
 TEST(OggVorbis, MissingPartsAndForeignFiles) {
