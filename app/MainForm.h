@@ -51,6 +51,9 @@ public:
     // The session is ending (SIGTERM, SIGHUP, the desktop logging out): the close sequence,
     // with a failure to save only logged, because nobody may be left to answer a box.
     void EndSession();
+    // The application's event loop has returned: runs a close request that had to wait for
+    // a nested event loop (a message box's), or else ends the session.
+    void ApplicationQuitting();
     void N3Click();  // Exit
     void N5Click();  // Pause
     void N6Click();  // Play
@@ -85,6 +88,8 @@ public:
     QLabel* WebLabel() const { return Label1; }
     bool Started() const { return started_; }
     bool Closed() const { return closed_; }
+    // A close has been asked for: it has run, or it waits for a nested event loop to return.
+    bool Closing() const { return closed_ || closeDeferred_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -102,6 +107,7 @@ private:
     bool started_ = false;  // start-up chose a track; the close sequence applies
     bool closed_ = false;
     bool sessionEnding_ = false;
+    bool closeDeferred_ = false;  // asked for inside a nested event loop; runs when it returns
     std::unique_ptr<TBASSPlayer> Player_;
     std::vector<std::string> Tracks_;
     std::mt19937 rng_;

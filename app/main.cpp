@@ -71,12 +71,11 @@ int main(int argc, char* argv[])
     }
     // The desktop's session manager first asks for the data to be saved (also for a mere
     // checkpoint, when the session goes on), then tells the program to die, which reaches
-    // us as the application quitting: save at the first, run the close sequence at the
-    // second. Whatever makes the event loop end, the close sequence has run before main
-    // returns.
+    // us as the application quitting: save at the first; the form runs the close sequence
+    // at the second (TForm1::ApplicationQuitting). Whatever makes the event loop end, the
+    // close sequence has run before main returns.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager&) { form.WriteSettings(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
     form.ShowMainWindow();
     return app.exec();
 }

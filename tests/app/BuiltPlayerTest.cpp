@@ -129,6 +129,22 @@ protected:
     QProcess player;
 };
 
+// The only track's file goes while it plays: at its end the shell opens it again, which
+// fails with a message box shown from inside the engine. SIGTERM (log-out) while that box
+// waits ends the player through the close sequence, with exit code 0.
+TEST_F(BuiltPlayer, SigtermWhileAFailedTrackChangeShowsItsBoxEndsCleanly)
+{
+    std::string data = MakeData("music", 0.3);
+    std::ofstream(settings) << "[General]\nPath=" << data << "\nShuffle=7\nPanel=\n";
+    Start();
+    ASSERT_TRUE(WaitUntilPlaying());
+    fs::remove(track);
+    QThread::msleep(2000);  // the track ends, the open fails, the box waits
+    ASSERT_EQ(player.state(), QProcess::Running);
+    EXPECT_TRUE(EndsCleanlyOn(SIGTERM));
+    EXPECT_EQ(ReadFile(settings), "[General]\nPath=" + data + "\nShuffle=1\nPanel=0\n");
+}
+
 // A hand-edited "Path" holding ';' and ',' (unquoted) names one folder: the player finds
 // its playlist there, and on close the line is written back as it stands.
 TEST_F(BuiltPlayer, APathHoldingSemicolonsAndCommasIsOneFolderAndIsKept)

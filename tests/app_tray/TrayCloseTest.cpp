@@ -3,6 +3,7 @@
 #include "TrayFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +162,71 @@ TEST_F(TrayTest, FailureToWriteTheSettingsIsReportedAndTheProgramEnds)
         ASSERT_EQ(::setenv("XDG_CONFIG_HOME", config_.c_str(), 1), 0);
         EXPECT_EQ(Setting("Shuffle"), "0") << "nothing was written";
         form_.reset();
+    }
+}
+
+// A track change that fails shows its box from inside the engine's window procedure. An end
+// asked for while that box waits (Exit, a close request, the session ending) runs the
+// close sequence once the box has returned, with nothing run on a destroyed engine, and the
+// application's event loop ends with code 0.
+TEST_F(TrayTest, EndingWhileAFailedTrackChangeShowsItsBoxWaitsForTheBox)
+{
+    struct Case {
+        const char* name;
+        void (*end)(TForm1&);
+        bool sessionEnd;
+    };
+    const Case cases[] = {
+        {"Exit", [](TForm1& f) { f.N3Click(); }, false},
+        {"close request", [](TForm1& f) { f.close(); }, false},
+        {"session end", [](TForm1& f) { f.EndSession(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.clear();
+        std::filesystem::remove_all(data_);
+        MakePlaylist(1);
+        WriteSettingsFile("7", "");
+        Start();
+        REQUIRE_PLAYBACK();
+        form_->Timer1Timer();
+        Settle();
+        size_t opened = Opened().size();
+
+        // The only track's file goes while it plays; at its end the shell opens it again.
+        std::remove(Track(1).c_str());
+        int boxes = 0;
+        SetMessageBoxHandler([&](const std::string& text, const std::string& caption, TMessageIcon) {
+            messages_.push_back({text, caption});
+            if (++boxes == 1) {
+                c.end(*form_);
+                // The engine lives until the box has returned.
+                EXPECT_NE(form_->Player(), nullptr);
+                EXPECT_FALSE(form_->Closed());
+            }
+        });
+        ASSERT_TRUE(FakeBass_EndChannel(Channel()));
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+        limit.start(20000);
+        int code = QApplication::exec();
+        limit.stop();
+
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(form_->Closed());
+        EXPECT_EQ(form_->Player(), nullptr);
+        ASSERT_GE(messages_.size(), 1u);
+        EXPECT_NE(messages_[0].text.find("Invalid stream file"), std::string::npos) << Messages();
+        EXPECT_EQ(messages_.size(), 1u) << Messages();
+        EXPECT_EQ(Opened().size(), opened) << "no further track after the end was asked for";
+        EXPECT_EQ(LastCall(fake_->calls, "BASS_Free"), static_cast<int>(fake_->calls.size()) - 1);
+        EXPECT_EQ(Setting("Shuffle"), "1");
+        EXPECT_EQ(Setting("Panel"), "0");
+        form_.reset();
+        SetMessageBoxHandler([this](const std::string& text, const std::string& caption, TMessageIcon) {
+            messages_.push_back({text, caption});
+        });
     }
 }
 
