@@ -202,6 +202,7 @@ void TForm1::PlayTrack(int n)
 {
     if (!Player_ || n < 1 || n > static_cast<int>(Tracks_.size()))
         return;
+    FEndedInPause = false;
     Player_->Open(Tracks_[static_cast<size_t>(n - 1)]);
     // A failed open has shown a box, whose event loop handled other messages meanwhile.
     if (Player_)
@@ -212,8 +213,20 @@ void TForm1::ChangeMode(TBASSPlayer*, TPlayerMode OldMode, TPlayerMode NewMode)
 {
     if (FSkipAutoNext)
         return;
+    // The end of a track that was already on its way when "Пауза" came: the track is over,
+    // and the engine, stopped, would ignore "Воспроизвести". The pause is kept; the next
+    // track follows when "Воспроизвести" is chosen (N6Click).
+    if (OldMode == plmPaused && NewMode == plmStopped) {
+        FEndedInPause = true;
+        return;
+    }
     if (OldMode != plmPlaying || NewMode != plmStopped)
         return;
+    MoveOnAfterTrackEnd();
+}
+
+void TForm1::MoveOnAfterTrackEnd()
+{
     int count = static_cast<int>(Tracks_.size());
     if (count == 0)
         return;
@@ -306,8 +319,14 @@ void TForm1::RemoveTrayIcon()
 
 void TForm1::N6Click()
 {
-    if (Player_)
-        Player_->SetPaused(false);
+    if (!Player_)
+        return;
+    if (FEndedInPause && Player_->Mode() == plmStopped) {
+        FEndedInPause = false;
+        MoveOnAfterTrackEnd();
+        return;
+    }
+    Player_->SetPaused(false);
 }
 
 void TForm1::N5Click()

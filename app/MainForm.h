@@ -37,6 +37,9 @@ public:
     void UpdateNavigation();
     void PlayTrack(int n);
     void ChangeMode(TBASSPlayer* Sender, TPlayerMode OldMode, TPlayerMode NewMode);
+    // The end-of-track rule: the next track in list order (wrapping), or at random with
+    // "Перетасовка", opened and played.
+    void MoveOnAfterTrackEnd();
 
     // ---- window, tray icon and menu ----
     void FormShow();       // each time the window is shown, before it is mapped
@@ -108,6 +111,7 @@ private:
     bool closed_ = false;
     bool sessionEnding_ = false;
     bool closeDeferred_ = false;  // asked for inside a nested event loop; runs when it returns
+    bool FEndedInPause = false;   // the track ended while paused; "Воспроизвести" moves on
     std::unique_ptr<TBASSPlayer> Player_;
     std::vector<std::string> Tracks_;
     std::mt19937 rng_;

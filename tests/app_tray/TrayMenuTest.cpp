@@ -277,3 +277,57 @@ TEST_F(TrayTest, PauseAndPlayFollowTheEngineMode)
     EXPECT_EQ(Opened().size(), opened);
     EXPECT_EQ(messages_.size(), 0u) << Messages();
 }
+
+// "Пауза" and "Воспроизвести" chosen between a track's end and the engine handling it:
+// whatever the order, the player goes on to the next track (at once, or when
+// "Воспроизвести" is chosen after a pause that came too late to hold the track).
+TEST_F(TrayTest, PauseAndPlayAroundATrackEndNeverSilenceThePlayer)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> before;  // menu items chosen after the end, before it is handled
+        std::vector<int> after;   // and after it has been handled
+        bool moved;               // on the next track once the end has been handled
+    };
+    const Case cases[] = {
+        {"Пауза", {5}, {}, false},
+        {"Пауза twice", {5, 5}, {}, false},
+        {"Пауза, then Воспроизвести", {5, 6}, {}, true},
+        {"Воспроизвести", {6}, {}, true},
+        {"Пауза, then Пауза after the end", {5}, {5}, false},
+    };
+    MakePlaylist(3);
+    WriteSettingsFile("0", "0");
+    Start();
+    REQUIRE_PLAYBACK();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GoTo(1);
+        ASSERT_TRUE(Playing());
+        size_t opened = Opened().size();
+        ASSERT_TRUE(FakeBass_EndChannel(Channel()));  // the end is posted, not yet handled
+        for (int item : c.before)
+            form_->MenuItem(item)->trigger();
+        Settle();
+        for (int item : c.after)
+            form_->MenuItem(item)->trigger();
+        Settle();
+        EXPECT_EQ(Opened().size(), opened + (c.moved ? 1 : 0));
+        if (!c.moved) {
+            EXPECT_FALSE(Playing()) << "the pause holds";
+            form_->MenuItem(6)->trigger();  // "Воспроизвести"
+            Settle();
+        }
+        EXPECT_TRUE(Playing());
+        ASSERT_EQ(Opened().size(), opened + 1) << "one move to the next track";
+        EXPECT_EQ(form_->TrackIndex(), 2);
+        EXPECT_EQ(Opened().back(), Track(2));
+        // The next track plays on as usual: "Пауза" and "Воспроизвести" act on it.
+        form_->N5Click();
+        EXPECT_EQ(form_->Player()->Mode(), plmPaused);
+        form_->N6Click();
+        EXPECT_TRUE(Playing());
+        EXPECT_EQ(Opened().size(), opened + 1);
+    }
+    EXPECT_TRUE(messages_.empty()) << Messages();
+}
