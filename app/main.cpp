@@ -12,8 +12,8 @@
 
 namespace {
 
-// SIGTERM and SIGHUP (the session ending) reach the event loop through a socket pair, so
-// the close sequence runs on the UI thread like any other close request.
+// SIGTERM and SIGHUP (the session ending) and SIGINT (Ctrl+C) reach the event loop through a
+// socket pair, so the close sequence runs on the UI thread like any other close request.
 int signalPipe[2] = {-1, -1};
 // A request to end that came while start-up was still running (for instance while a
 // message box about an unplayable track waited for an answer).
@@ -49,6 +49,7 @@ void InstallTerminationHandlers(TForm1& form)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
 }
 
 }  // namespace

@@ -145,6 +145,19 @@ TEST_F(BuiltPlayer, SigtermWhileAFailedTrackChangeShowsItsBoxEndsCleanly)
     EXPECT_EQ(ReadFile(settings), "[General]\nPath=" + data + "\nShuffle=1\nPanel=0\n");
 }
 
+// Ctrl+C ends the player as SIGTERM does: the close sequence runs and the settings are saved.
+TEST_F(BuiltPlayer, CtrlCRunsTheCloseSequence)
+{
+    std::string data = MakeData("music", 30);
+    std::ofstream(settings) << "[General]\nPath=" << data << "\nShuffle=1\nPanel=1\n";
+    Start();
+    ASSERT_TRUE(WaitUntilPlaying());
+    // Set the marks apart from what the player read, to see that it writes them.
+    std::ofstream(settings) << "[General]\nPath=" << data << "\nShuffle=0\nPanel=0\n";
+    EXPECT_TRUE(EndsCleanlyOn(SIGINT));
+    EXPECT_EQ(ReadFile(settings), "[General]\nPath=" + data + "\nShuffle=1\nPanel=1\n");
+}
+
 // A hand-edited "Path" holding ';' and ',' (unquoted) names one folder: the player finds
 // its playlist there, and on close the line is written back as it stands.
 TEST_F(BuiltPlayer, APathHoldingSemicolonsAndCommasIsOneFolderAndIsKept)
