@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libtag1-dev
   # end-to-end tests: virtual display, tray host, input and screenshots, sound analysis
   xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon ffmpeg
+  # the desktop remote control's test: a session bus and its clients
+  dbus-bin libglib2.0-bin playerctl
 )
 
 # Peers that the benchmarks measure against (scripts/install-deps.sh --bench).
