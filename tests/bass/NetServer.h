@@ -1,0 +1,28 @@
+// A helper process that serves test files on 127.0.0.1 (tests/bass/net_server.py): started
+// by the test, ended with it (it also ends by itself when the test's end of its standard
+// input closes, so a crashed test leaves nothing running).
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace aubadine::bass::test {
+
+class NetServer {
+public:
+    explicit NetServer(const std::string& folder);  // throws std::runtime_error
+    ~NetServer();
+    NetServer(const NetServer&) = delete;
+    NetServer& operator=(const NetServer&) = delete;
+
+    std::string http(const std::string& path) const;  // "http://127.0.0.1:PORT" + path
+    std::string ftp(const std::string& path) const;   // "" when pyftpdlib is missing
+    int httpPort() const { return http_; }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int http_ = 0, ftp_ = 0;
+};
+
+}  // namespace aubadine::bass::test
