@@ -10,7 +10,8 @@ namespace aubadine::bass::test {
 
 class NetServer {
 public:
-    explicit NetServer(const std::string& folder);  // throws std::runtime_error
+    // icecast: also run Icecast fed with a live 440 Hz MP3 on /live.mp3 (see net_server.py).
+    explicit NetServer(const std::string& folder, bool icecast = false);  // throws std::runtime_error
     ~NetServer();
     NetServer(const NetServer&) = delete;
     NetServer& operator=(const NetServer&) = delete;
@@ -18,11 +19,15 @@ public:
     std::string http(const std::string& path) const;  // "http://127.0.0.1:PORT" + path
     std::string ftp(const std::string& path) const;   // "" when pyftpdlib is missing
     int httpPort() const { return http_; }
+    // "http://127.0.0.1:PORT/live.mp3", or "" when Icecast could not be run.
+    std::string icecastMount() const;
+    // Sets the title of the Icecast mount through its admin call; false when refused.
+    bool setIcecastTitle(const std::string& title) const;
 
 private:
     pid_t pid_ = -1;
     int input_ = -1;
-    int http_ = 0, ftp_ = 0;
+    int http_ = 0, ftp_ = 0, icecast_ = 0;
 };
 
 }  // namespace aubadine::bass::test

@@ -400,5 +400,60 @@ TEST_F(Network, FreeingWhileTheDownloadRunsReturnsAtOnce) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
 }
 
+// A real broadcast: Icecast fed by ffmpeg in real time.
+class Icecast : public Offline {
+protected:
+    static void SetUpTestSuite() {
+        Files::get();
+        server_ = new NetServer(fixtureDir(), true);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    static NetServer* server_;
+};
+NetServer* Icecast::server_ = nullptr;
+
+TEST_F(Icecast, LiveMountPlaysWithHeadersAndFollowsItsTitle) {
+    const std::string mount = server_->icecastMount();
+    if (mount.empty()) GTEST_SKIP() << "icecast2 or ffmpeg is not installed";
+    const HSTREAM h = BASS_StreamCreateURL(mount.c_str(), 0, BASS_STREAM_META, nullptr, nullptr);
+    ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+    const char* icy = BASS_StreamGetTags(h, BASS_TAG_ICY);
+    EXPECT_TRUE(hasEntry(icy, "icy-br:128"));
+    EXPECT_TRUE(hasEntry(icy, "icy-name:Aubadine Test FM"));
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(h, &info));
+    EXPECT_EQ(info.freq, 44100u);
+    EXPECT_EQ(info.ctype, static_cast<DWORD>(BASS_CTYPE_STREAM_MP3));
+    MetaLog log;
+    ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, MetaLog::callback, &log), 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+
+    // The title set through Icecast's admin call arrives in band within a few seconds.
+    ASSERT_TRUE(server_->setIcecastTitle("Band - Song"));
+    std::vector<int16_t> heard;
+    const auto start = Clock::now();
+    bool seen = false;
+    while ((!seen || Clock::now() - start < std::chrono::seconds(2)) && Clock::now() - start < std::chrono::seconds(10)) {
+        const auto block = render(2205);
+        heard.insert(heard.end(), block.begin(), block.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const auto& t : log.snapshot()) seen = seen || t.rfind("StreamTitle='Band - Song';", 0) == 0;
+    }
+    EXPECT_TRUE(seen);
+    const char* meta = BASS_StreamGetTags(h, BASS_TAG_META);
+    ASSERT_NE(meta, nullptr);
+    EXPECT_EQ(std::string(meta).rfind("StreamTitle='Band - Song';", 0), 0u);
+    // The tone is there (the stream stalls between bursts of the real-time feed, so look at
+    // the loudest second).
+    double best = 0;
+    for (size_t at = 0; at + 2 * 44100 <= heard.size(); at += 2 * 4410)
+        best = std::max(best, toneAmplitude(heard.data() + at, 44100 / 2, 2, 0, 440.0, 44100));
+    EXPECT_GT(best, 0.08);  // lavfi's sine is at 1/8 of full scale
+    BASS_StreamFree(h);
+}
+
 }  // namespace
 }  // namespace aubadine::bass::test
