@@ -17,6 +17,8 @@ packages=(
   xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon ffmpeg
   # network stream tests: an FTP server and a streaming server, started by the tests
   python3-pyftpdlib icecast2
+  # the desktop remote control's test: a session bus and its clients
+  dbus-bin libglib2.0-bin playerctl
 )
 
 # Peers that the benchmarks measure against (scripts/install-deps.sh --bench).
