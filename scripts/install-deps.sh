@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev
   # audio library stand-in: output, decoding, modules, CD, FFT
   libsdl2-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libopenmpt-dev libcdio-dev libcdio-cdda-dev libcdio-paranoia-dev libfftw3-dev
+  libopenmpt-dev libcdio-dev libcdio-cdda-dev libcdio-paranoia-dev libdiscid-dev libfftw3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libtag1-dev
   # end-to-end tests: virtual display, tray host, input and screenshots, sound analysis
