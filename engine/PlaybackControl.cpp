@@ -272,6 +272,8 @@ void TBASSPlayer::PlayerWndProc(uint32_t Msg, WPARAM wParam, LPARAM lParam)
             FVisConnected = true;
             if (FMode == plmPlaying && FVisThread->Suspended())
                 FVisThread->StartOutput();
+            if (FMode == plmPlaying && (FChannelKind != ckPlugin || FPluginStarted))
+                EnableSpectrumTimer();  // the position for the host
         } else if (wParam == cmdUnlink) {
             FVisConnected = false;
             if (!FVisThread->Suspended())
@@ -324,7 +326,7 @@ void TBASSPlayer::PlayerWndProc(uint32_t Msg, WPARAM wParam, LPARAM lParam)
             OnPluginStartPlay(this, reinterpret_cast<PChannelInfo>(lParam));
         if (FVisThread)
             FVisThread->SetStreamFormat(FChannel, FStreamInfo.SampleRate, FStreamInfo.Channels);
-        if (OnNewFFTData)
+        if (OnNewFFTData || FVisConnected)
             EnableSpectrumTimer();
         SetSoundEffects(FEffectFlags);
         break;

@@ -44,3 +44,12 @@ bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
 
 // Lets the UI thread's event loop handle whatever is pending ("process messages").
 void ProcessMessages();
+
+// Calls the window's procedure at once on the calling thread, which must be the UI thread
+// (SendMessage). False when the window no longer exists.
+bool SendMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
+
+// The number of a message named by text (RegisterWindowMessage): the same text gives the
+// same number for the life of the process, numbers start at 0xC000 so they never meet a
+// WM_USER-based message. 0 for an empty name.
+uint32_t RegisterWindowMessage(const char* name);
