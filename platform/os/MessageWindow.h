@@ -53,3 +53,18 @@ bool SendMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // same number for the life of the process, numbers start at 0xC000 so they never meet a
 // WM_USER-based message. 0 for an empty name.
 uint32_t RegisterWindowMessage(const char* name);
+
+// Nested message handling on the UI thread: a message box waiting for its answer, a wait
+// that processes messages, or any event loop run inside the main one. The code below such a
+// round on the stack is still running, so nothing it uses may be destroyed until the round
+// has returned. True while at least one round runs.
+bool InNestedMessageLoop();
+
+// Marks one round of nested message handling for as long as it lives (UI thread only).
+class TNestedMessageLoop {
+public:
+    TNestedMessageLoop();
+    ~TNestedMessageLoop();
+    TNestedMessageLoop(const TNestedMessageLoop&) = delete;
+    TNestedMessageLoop& operator=(const TNestedMessageLoop&) = delete;
+};
