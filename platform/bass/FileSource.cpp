@@ -636,7 +636,7 @@ std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offs
     if (!source->isOgg()) return source;
     auto links = findOggLinks(source->region());
     if (links.size() < 2) {
-        if (links.size() == 1 && links[0].size == source->region().size())
+        if (links.size() == 1 && links[0].size == source->region().knownSize().value_or(0))
             source->setFinalPageGranule(links[0].finalPageGranule);
         return source;
     }
