@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace aubadine::bass::test {
 namespace {
@@ -74,6 +75,11 @@ TEST_P(Wma, PlaysTheEncodersSoundWithItsLength) {
     const double seconds = BASS_ChannelBytes2Seconds(ch, BASS_StreamGetLength(ch));
     EXPECT_NEAR(seconds, 4.0, 0.05);
 
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SyncCounter ends;
     BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -158,6 +164,11 @@ TEST_F(Offline, WmaCutInItsDataPlaysWhatIsThereAndEnds) {
     writeFile(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(good.size() / 2)));
     const DWORD ch = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SyncCounter ends;
     BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -187,6 +198,11 @@ TEST_F(Offline, WmaOverTheNetworkSoundsLikeTheLocalFile) {
     ASSERT_TRUE(BASS_ChannelGetInfo(ch, &info));
     EXPECT_EQ(info.ctype, DWORD{BASS_CTYPE_STREAM_WMA});
     EXPECT_EQ(info.flags & BASS_SAMPLE_LOOP, 0u);  // flag 4 named the address
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SyncCounter ends;
     BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
