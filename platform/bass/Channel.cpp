@@ -134,6 +134,9 @@ Channel::Heard Channel::heardAt(uint64_t device) const {
     const Mark& first = marks_.front();
     if (device <= first.device) return {first.src, first.proc};
     for (const Mark& m : marks_) {
+        // Between two blocks (the channel was paused, stalled or not yet started there):
+        // what is heard is where the next block begins.
+        if (device < m.device) return {m.src, m.proc};
         if (device < m.device + m.frames) {
             const double into = static_cast<double>(device - m.device) * m.step;
             return {m.src + into, m.proc + into};
@@ -236,7 +239,9 @@ void Channel::produce(size_t deviceFrames) {
 
 bool Channel::mix(float* mix, size_t frames, uint64_t at) {
     std::lock_guard lock(mutex_);
-    if (freed_ || state_ != ChannelState::Playing) return false;
+    if (freed_) return false;
+    if (state_ == ChannelState::Ending) return true;  // its end is still to be heard
+    if (state_ != ChannelState::Playing) return false;
     produce(frames);
     if (freed_) return false;
     const size_t available = fifo_.size() / 2 - fifoHead_;
@@ -280,10 +285,10 @@ void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
     state_ = ChannelState::Stopped;
     for (const Sync& s : syncs_) {
         if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
-        syncs.post([s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+        syncs.post(handle_, s.handle, [s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
     }
     if (flags_ & BASS_STREAM_AUTOFREE) {
-        syncs.post([channel = handle_] {
+        syncs.post(handle_, 0, [channel = handle_] {
             try {
                 if (auto c = Library::instance().takeChannel(channel)) c->markFreed();
             } catch (...) {
@@ -294,10 +299,15 @@ void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
 }
 
 void Channel::markFreed() {
-    std::lock_guard lock(mutex_);
-    freed_ = true;
-    state_ = ChannelState::Stopped;
-    if (auto mixer = mixer_.lock()) mixer->remove(this);
+    {
+        std::lock_guard lock(mutex_);
+        freed_ = true;
+        state_ = ChannelState::Stopped;
+        if (auto mixer = mixer_.lock()) mixer->remove(this);
+    }
+    // Outside the lock, since a running sync of this channel may still call the library on
+    // it: what is queued is dropped, and a running one is waited for.
+    if (auto syncs = Library::instance().syncThread()) syncs->cancelChannel(handle_);
 }
 
 // ---- syncs, DSPs, effects ----
@@ -313,8 +323,12 @@ HSYNC Channel::addSync(DWORD type, QWORD param, SYNCPROC* proc, void* user) {
 }
 
 bool Channel::removeSync(HSYNC sync) {
-    std::lock_guard lock(mutex_);
-    return std::erase_if(syncs_, [sync](const Sync& s) { return s.handle == sync; }) > 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (std::erase_if(syncs_, [sync](const Sync& s) { return s.handle == sync; }) == 0) return false;
+    }
+    if (auto syncs = Library::instance().syncThread()) syncs->cancelSync(sync);
+    return true;
 }
 
 void Channel::fireSyncs(DWORD type, uintptr_t data) {
@@ -323,7 +337,7 @@ void Channel::fireSyncs(DWORD type, uintptr_t data) {
     if (freed_ || !syncThread) return;
     for (const Sync& s : syncs_) {
         if ((s.type & 0xFFFF) != type) continue;
-        syncThread->post([s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
+        syncThread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
     }
 }
 

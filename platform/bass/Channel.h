@@ -78,10 +78,13 @@ public:
     bool setEffectParameters(HFX fx, const void* params);  // false: out of range
     bool effectParameters(HFX fx, void* params);
 
-    void markFreed();  // after this, the channel neither plays nor calls anything
+    // After this, the channel neither plays nor calls anything (its queued syncs are dropped
+    // and a running one waited for, unless called from inside it). Not under mutex().
+    void markFreed();
 
     // Mixer thread: adds this channel's next `frames` device frames (stereo floats) to mix,
-    // as device frames `at`.. ; false when the channel is not playing.
+    // as device frames `at`.. ; false when the channel neither plays nor waits for its end
+    // to be heard (the mixer may then rest).
     bool mix(float* mix, size_t frames, uint64_t at);
     // The device has been heard up to `heard`: end syncs whose last frame is heard fire.
     void noticeHeard(uint64_t heard, SyncThread& syncs);
