@@ -25,6 +25,7 @@ public:
 
     // channel and sync identify the call for cancelling (0: none).
     void post(uint32_t channel, uint32_t sync, std::function<void()> call);
+    void post(std::function<void()> call) { post(0, 0, std::move(call)); }  // never cancelled
     void cancelSync(uint32_t sync);
     void cancelChannel(uint32_t channel);
     // Runs what is queued, then ends the thread and waits for it. Never on this thread.
