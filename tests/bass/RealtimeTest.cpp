@@ -256,6 +256,52 @@ TEST_F(RealTime, NoSyncRunsAfterItsRemovalOrItsChannelsFreeReturns) {
     }
 }
 
+// A slow DSP or stream callback holds up only what needs the source: calls on the same
+// channel from another thread (state, position, level, attributes, pause) answer at once.
+TEST_F(RealTime, ASlowCallbackDoesNotHoldUpCallsOnItsChannel) {
+    struct Slow {
+        std::atomic<bool> inside{false};
+        std::atomic<bool> release{false};
+        Noise noise;
+        static void dsp(HDSP, DWORD, void*, DWORD, void* user) { static_cast<Slow*>(user)->hold(); }
+        static DWORD stream(HSTREAM h, void* buffer, DWORD length, void* user) {
+            static_cast<Slow*>(user)->hold();
+            return Noise::proc(h, buffer, length, &static_cast<Slow*>(user)->noise);
+        }
+        void hold() {
+            if (release) return;
+            inside = true;
+            for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(1ms);
+        }
+    };
+    for (bool viaDsp : {true, false}) {
+        SCOPED_TRACE(viaDsp ? "DSP" : "STREAMPROC");
+        Slow slow;
+        Noise noise;
+        const HSTREAM ch = viaDsp ? BASS_StreamCreate(44100, 2, 0, &Noise::proc, &noise)
+                                  : BASS_StreamCreate(44100, 2, 0, &Slow::stream, &slow);
+        ASSERT_NE(ch, 0u);
+        if (viaDsp) BASS_ChannelSetDSP(ch, &Slow::dsp, &slow, 0);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        for (int i = 0; i < 3000 && !slow.inside; ++i) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(slow.inside.load());
+        const auto start = std::chrono::steady_clock::now();
+        BASS_ChannelGetPosition(ch);
+        BASS_ChannelIsActive(ch);
+        BASS_ChannelGetLevel(ch);
+        BASS_ChannelSetAttributes(ch, -1, 50, 0);
+        DWORD volume = 0;
+        BASS_ChannelGetAttributes(ch, nullptr, &volume, nullptr);
+        EXPECT_TRUE(BASS_ChannelPause(ch));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(slow.release.load()) << "the callback ended before the calls were made";
+        slow.release = true;
+        EXPECT_LT(took, 200ms);
+        EXPECT_EQ(volume, 50u);
+        EXPECT_TRUE(BASS_StreamFree(ch));
+    }
+}
+
 // After each resume, the heard frame falls for a moment between the block mixed before the
 // pause and the first one after it: the position must hold there, not run off.
 TEST_F(RealTime, PositionsStayMonotonicAcrossPausesAndResumes) {
