@@ -79,7 +79,8 @@ start_tray() {
   trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
          --transparent false --tint 0xdcdcdc > "$work/trayer.log" 2>&1 &
   tray_pid=$!
-  for _ in $(seq 50); do xdotool search --name '^panel$' >/dev/null 2>&1 && return 0; sleep 0.1; done
+  # Up to 20 s: a loaded machine (CI builds running beside the test) starts it slowly.
+  for _ in $(seq 200); do xdotool search --name '^panel$' >/dev/null 2>&1 && return 0; sleep 0.1; done
   return 1
 }
 
