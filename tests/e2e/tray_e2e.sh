@@ -67,8 +67,10 @@ write_settings() { printf '[General]\nPath=%s\nShuffle=\nPanel=\n' "$work/music"
 write_settings
 
 # ---- the display and the tray ----
+# -noreset: without it the server resets when its last client leaves (between the runs, once
+# the tray and the player are gone), and a player started in that moment finds no display.
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
