@@ -73,7 +73,8 @@ exec 3> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb gave no display in 20 s: $(cat "$work/xvfb.log")"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 SCREEN_W=1024 SCREEN_H=768
 
@@ -83,6 +84,7 @@ start_tray() {
   tray_pid=$!
   # Up to 20 s: a loaded machine (CI builds running beside the test) starts it slowly.
   for _ in $(seq 200); do xdotool search --name '^panel$' >/dev/null 2>&1 && return 0; sleep 0.1; done
+  log "trayer on $DISPLAY did not show its panel: $(cat "$work/trayer.log")"
   return 1
 }
 
