@@ -128,6 +128,7 @@ public:
     TVisDataThread* VisThread() const { return FVisThread.get(); }
     bool TimerEnabled() const { return FTimer && FTimer->Enabled(); }
     bool Busy() const { return FBusy; }
+    TPluginConfigForm* PluginConfigForm() const { return FPluginConfigForm.get(); }
 
 private:
     // Opening (Open.cpp).
