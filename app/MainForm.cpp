@@ -147,7 +147,11 @@ bool TForm1::FormCreate()
 
     // 3, 4. The engine; the shell goes on even when it could not initialise.
     Player_ = std::make_unique<TBASSPlayer>();
-    Player_->OnModeChange = [this](TBASSPlayer* s, TPlayerMode o, TPlayerMode n) { ChangeMode(s, o, n); };
+    Player_->OnModeChange = [this](TBASSPlayer* s, TPlayerMode o, TPlayerMode n) {
+        ChangeMode(s, o, n);
+        if (OnPlayerModeChange)
+            OnPlayerModeChange(o, n);
+    };
     FSkipAutoNext = false;
     LoadPluginsForTests();
 
@@ -416,6 +420,18 @@ void TForm1::Label1MouseEnter()
 void TForm1::Label1MouseLeave()
 {
     Label1->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
+}
+
+void TForm1::StopPlayback()
+{
+    if (!Player_ || closed_)
+        return;
+    // The engine stops only a playing track: a paused one is resumed for the stop.
+    if (Player_->Mode() == plmPaused)
+        Player_->Resume();
+    FSkipAutoNext = true;  // this stop is not the end of a track
+    Player_->Stop();
+    FSkipAutoNext = false;
 }
 
 void TForm1::N3Click()

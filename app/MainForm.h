@@ -51,6 +51,9 @@ public:
     // The session is ending (SIGTERM, SIGHUP, the desktop logging out): the close sequence,
     // with a failure to save only logged, because nobody may be left to answer a box.
     void EndSession();
+    // Stops the track without moving on to the next one (the desktop's remote control
+    // asks for this; the tray menu has no such item).
+    void StopPlayback();
     void N3Click();  // Exit
     void N5Click();  // Pause
     void N6Click();  // Play
@@ -71,6 +74,8 @@ public:
     void SeedRandom(unsigned seed) { rng_.seed(seed); }
     // Where FormCreate takes its seed from: the clock, unless a test fixes it.
     std::function<unsigned()> SeedSource;
+    // Told of every change of the engine's mode, after the form has acted on it.
+    std::function<void(TPlayerMode OldMode, TPlayerMode NewMode)> OnPlayerModeChange;
 
     // ---- state, for the menu and for tests ----
     int TrackIndex() const { return FTrackIndex; }

@@ -1,6 +1,7 @@
 // Lirren, the Aubadine player: started at log-on, it plays the user's playlist and lives
 // in the notification area until it is told to end.
 #include "MainForm.h"
+#include "Mpris.h"
 
 #include <QApplication>
 #include <QSessionManager>  // commitDataRequest's argument
@@ -77,6 +78,9 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager&) { form.WriteSettings(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
+    // Media keys and the desktop's player widgets, when there is a session bus.
+    TMprisService mpris(form);
+    mpris.Register();
     form.ShowMainWindow();
     return app.exec();
 }

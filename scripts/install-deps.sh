@@ -10,11 +10,13 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev
   # audio library stand-in: output, decoding, modules, CD, FFT
   libsdl2-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libopenmpt-dev libcdio-dev libcdio-cdda-dev libcdio-paranoia-dev libfftw3-dev
+  libopenmpt-dev libcdio-dev libcdio-cdda-dev libcdio-paranoia-dev libdiscid-dev libfftw3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libtag1-dev
   # end-to-end tests: virtual display, tray host, input and screenshots, sound analysis
   xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon ffmpeg
+  # the desktop remote control's test: a session bus and its clients
+  dbus-bin libglib2.0-bin playerctl
 )
 
 # Peers that the benchmarks measure against (scripts/install-deps.sh --bench).

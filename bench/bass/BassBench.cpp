@@ -1,13 +1,16 @@
 // Speed and memory of libbass.so against its peers, measured in the same run:
-// - decoding a 5-minute MP3 to the mixer's output with no device (AUBADINE_BASS_Render),
-//   against `ffmpeg -i FILE -f null -`, in CPU time (wall time is printed too, but on a
+// - decoding a 5-minute MP3 and a 5-minute Ogg Vorbis file through a decoding channel
+//   (BASS_STREAM_DECODE, BASS_ChannelGetData until the end) with no device, against
+//   `ffmpeg -v quiet -i FILE -f null -`, in CPU time (wall time is printed too, but on a
 //   shared, loaded machine only CPU time compares fairly); ratio >= 1: at least as fast;
+// - the same MP3 decoded through the mixer (AUBADINE_BASS_Render: history, resampler stage
+//   and 16-bit mix included), against the same peer;
 // - CPU time of playing it in real time for N seconds (default 60) through SDL's dummy
 //   output, against `mpv --no-video --ao=null --end=N FILE` (ratio <= 1 means we use no more);
 // - resident memory while streaming the whole file (it should stay flat: no whole-file
 //   buffering).
-// Usage: bass_bench [--realtime-seconds N] [benchmark flags]. The MP3 is generated once into
-// the build folder by FFmpeg's own MP3 encoder.
+// Usage: bass_bench [--realtime-seconds N] [benchmark flags]. The files are generated once
+// into the build folder by FFmpeg's own MP3 and Vorbis encoders.
 #include "Fixtures.h"
 #include "bass.h"
 
@@ -27,6 +30,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 extern char** environ;
@@ -36,9 +40,11 @@ namespace {
 using aubadine::bass::test::encodeFile;
 using aubadine::bass::test::Pcm;
 
-std::string gFile;
+std::string gFile;  // the MP3
+std::string gOgg;
 int gRealtimeSeconds = 60;
-double gOurDecode = 0, gPeerDecode = 0, gOurCpu = 0, gPeerCpu = 0;
+double gOurDecode = 0, gOurCpu = 0, gPeerCpu = 0;
+double gOurChannel[2] = {0, 0}, gPeerChannel[2] = {0, 0};  // decoding channel: MP3, Ogg
 long gRssStartKb = 0, gRssMaxKb = 0;
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -80,10 +86,8 @@ std::pair<double, double> runPeer(std::vector<std::string> args) {
     return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
-void makeFile() {
-    gFile = std::string(AUBADINE_BENCH_DIR) + "/five-minutes.mp3";
-    if (std::filesystem::exists(gFile)) return;
-    // Five minutes of slowly moving chords, stereo at 44100 Hz, 192 kbit/s.
+// Five minutes of slowly moving chords, stereo at 44100 Hz.
+Pcm chords() {
     Pcm pcm;
     const size_t frames = 300 * 44100;
     pcm.samples.resize(frames * 2);
@@ -95,9 +99,63 @@ void makeFile() {
         pcm.samples[i * 2] = static_cast<int16_t>(l * 32767);
         pcm.samples[i * 2 + 1] = static_cast<int16_t>(r * 32767);
     }
-    encodeFile(gFile + ".part", "mp3", "libmp3lame", pcm);
-    std::filesystem::rename(gFile + ".part", gFile);
+    return pcm;
 }
+
+void makeFiles() {
+    gFile = std::string(AUBADINE_BENCH_DIR) + "/five-minutes.mp3";
+    gOgg = std::string(AUBADINE_BENCH_DIR) + "/five-minutes.ogg";
+    if (std::filesystem::exists(gFile) && std::filesystem::exists(gOgg)) return;
+    const Pcm pcm = chords();
+    for (const auto& [path, muxer, encoder] : {std::tuple{gFile, "mp3", "libmp3lame"}, std::tuple{gOgg, "ogg", "libvorbis"}}) {
+        if (std::filesystem::exists(path)) continue;
+        encodeFile(path + ".part", muxer, encoder, pcm);
+        std::filesystem::rename(path + ".part", path);
+    }
+}
+
+const std::string& fileOf(int index) { return index == 0 ? gFile : gOgg; }
+
+// The library decodes the whole file through a decoding channel, with no device.
+void BM_LibraryDecodingChannel(benchmark::State& state) {
+    const int index = static_cast<int>(state.range(0));
+    std::vector<int16_t> buffer(16384 * 2);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuBefore = processCpu();
+        BASS_Init(0, 44100, 0, nullptr, nullptr);
+        const DWORD ch = BASS_StreamCreateFile(FALSE, fileOf(index).c_str(), 0, 0, BASS_STREAM_DECODE);
+        if (ch == 0) {
+            state.SkipWithError("the file does not open");
+            BASS_Free();
+            return;
+        }
+        while (BASS_ChannelGetData(ch, buffer.data(), static_cast<DWORD>(buffer.size() * 2)) != DWORD(-1)) {
+        }
+        BASS_Free();
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpu = processCpu() - cpuBefore;
+        state.SetIterationTime(cpu);
+        state.counters["wall_s"] = wall;
+        gOurChannel[index] = gOurChannel[index] == 0 ? cpu : std::min(gOurChannel[index], cpu);
+    }
+}
+BENCHMARK(BM_LibraryDecodingChannel)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_PeerFfmpegNullFile(benchmark::State& state) {
+    const int index = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        const auto [wall, cpu] = runPeer({"ffmpeg", "-nostdin", "-v", "quiet", "-i", fileOf(index), "-f", "null", "-"});
+        if (wall < 0) {
+            state.SkipWithError("ffmpeg is not installed (scripts/install-deps.sh --bench)");
+            return;
+        }
+        state.SetIterationTime(cpu);
+        state.counters["wall_s"] = wall;
+        gPeerChannel[index] = gPeerChannel[index] == 0 ? cpu : std::min(gPeerChannel[index], cpu);
+    }
+}
+BENCHMARK(BM_PeerFfmpegNullFile)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The library decodes the whole file to the mixer's output, with no device.
 void BM_LibraryDecodeToMixer(benchmark::State& state) {
@@ -124,19 +182,6 @@ void BM_LibraryDecodeToMixer(benchmark::State& state) {
 }
 BENCHMARK(BM_LibraryDecodeToMixer)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
-void BM_PeerFfmpegNull(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto [wall, cpu] = runPeer({"ffmpeg", "-nostdin", "-hide_banner", "-i", gFile, "-f", "null", "-"});
-        if (wall < 0) {
-            state.SkipWithError("ffmpeg is not installed (scripts/install-deps.sh --bench)");
-            return;
-        }
-        state.SetIterationTime(cpu);
-        state.counters["wall_s"] = wall;
-        gPeerDecode = gPeerDecode == 0 ? cpu : std::min(gPeerDecode, cpu);
-    }
-}
-BENCHMARK(BM_PeerFfmpegNull)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // CPU time spent playing in real time through SDL's dummy output.
 void BM_LibraryRealtimeCpu(benchmark::State& state) {
@@ -178,15 +223,23 @@ int main(int argc, char** argv) {
     }
     int count = static_cast<int>(rest.size());
     benchmark::Initialize(&count, rest.data());
-    makeFile();
+    makeFiles();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\n5-minute MP3: %s\n", gFile.c_str());
-    if (gOurDecode > 0 && gPeerDecode > 0)
-        std::printf("decode to mixer, no device (best CPU time of 3): library %.3f s, ffmpeg -f null %.3f s, speed "
+    std::printf("\n5-minute MP3: %s\n5-minute Ogg Vorbis: %s\n", gFile.c_str(), gOgg.c_str());
+    const char* names[2] = {"MP3", "Ogg"};
+    for (int i = 0; i < 2; ++i) {
+        if (gOurChannel[i] > 0 && gPeerChannel[i] > 0)
+            std::printf("%s through a decoding channel, no device (best CPU time of 3): library %.3f s, ffmpeg -f null "
+                        "%.3f s, speed ratio %.2f (>= 1: at least as fast)\n",
+                        names[i], gOurChannel[i], gPeerChannel[i], gPeerChannel[i] / gOurChannel[i]);
+    }
+    const double peerDecode = gPeerChannel[0];
+    if (gOurDecode > 0 && peerDecode > 0)
+        std::printf("MP3 decoded to the mixer, no device (best CPU time of 3): library %.3f s, ffmpeg -f null %.3f s, speed "
                     "ratio %.2f (>= 1: at least as fast)\n",
-                    gOurDecode, gPeerDecode, gPeerDecode / gOurDecode);
+                    gOurDecode, peerDecode, peerDecode / gOurDecode);
     if (gOurCpu > 0 && gPeerCpu > 0)
         std::printf("real-time play, %d s: library %.3f s CPU, mpv --ao=null %.3f s CPU, CPU ratio %.2f (<= 1: no "
                     "more)\n",

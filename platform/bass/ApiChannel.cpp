@@ -18,11 +18,6 @@ void freeChannel(DWORD handle, ChannelKind kind) {
     Library::instance().takeChannel(handle)->markFreed();
 }
 
-DWORD creationFlags(DWORD flags) {
-    if (flags & BASS_STREAM_DECODE) fail(BASS_ERROR_NOTAVAIL);  // decoding channels are not offered
-    return flags;
-}
-
 }  // namespace
 
 extern "C" {
@@ -36,7 +31,7 @@ BASSDEF HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD le
         const uint32_t rate = freq ? freq : mixer->rate();
         if (rate < 8000 || rate > 192000) fail(BASS_ERROR_FREQ);
         auto source = openModuleSource(mem != 0, file, offset, length, rate, flags);
-        return createChannel(std::move(source), creationFlags(flags), ChannelKind::Music);
+        return createChannel(std::move(source), flags, ChannelKind::Music);
     });
 }
 
@@ -86,7 +81,7 @@ BASSDEF HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPR
         if (chans < 1 || chans > 8) fail(BASS_ERROR_FORMAT);
         if (flags & BASS_SAMPLE_FLOAT) fail(BASS_ERROR_FORMAT);
         auto source = makeUserSource(freq, chans, flags & BASS_SAMPLE_8BITS, proc, user);
-        return createChannel(std::move(source), creationFlags(flags), ChannelKind::Stream);
+        return createChannel(std::move(source), flags, ChannelKind::Stream);
     });
 }
 
@@ -96,7 +91,7 @@ BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, 
         if (!file) fail(BASS_ERROR_FILEOPEN);
         if (mem && length == 0) fail(BASS_ERROR_ILLPARAM);
         auto source = openFileSource(mem != 0, file, offset, length);
-        return createChannel(std::move(source), creationFlags(flags), ChannelKind::Stream);
+        return createChannel(std::move(source), flags, ChannelKind::Stream);
     });
 }
 
@@ -199,6 +194,7 @@ BASSDEF BOOL BASS_ChannelPreBuf(DWORD handle) {
 BASSDEF BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     return boundary<BOOL>(FALSE, [&] {
         auto channel = channelOf(handle);
+        if (channel->decoding()) fail(BASS_ERROR_DECODE);
         if (!Library::instance().outputRunning()) fail(BASS_ERROR_START);
         channel->play(restart != 0);
         Library::instance().mixer()->channelStarted();  // start at once, not at the next period

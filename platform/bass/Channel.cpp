@@ -34,6 +34,7 @@ Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, Chan
                  std::shared_ptr<Mixer> mixer)
     : handle_(handle),
       kind_(kind),
+      decoding_((flags & BASS_STREAM_DECODE) != 0),
       source_(std::move(source)),
       mixer_(mixer),
       deviceRate_(mixer->rate()),
@@ -45,6 +46,11 @@ Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, Chan
     playRate_ = format_.rate;
     pcm_.resize(kChunkFrames * format_.channels);
     floats_.resize(kChunkFrames * format_.channels);
+    if (decoding_) {
+        // Nothing is heard, so there is no history to keep and nothing to resample.
+        historyFrames_ = 0;
+        return;
+    }
     historyFrames_ = kHistoryFrames;
     history_.assign(historyFrames_ * format_.channels, 0.0f);
     configureResampler();
@@ -84,11 +90,14 @@ void Channel::seekTo(uint64_t frame) {
     marks_.clear();
     base_ = {fifoSrc_, fifoProc_};
     if (state_ == ChannelState::Ending) state_ = ChannelState::Playing;
+    decodedFrames_ = frame;
+    endSynced_ = false;
 }
 
 void Channel::play(bool restart) {
     std::lock_guard lock(mutex_);
     if (freed_) fail(BASS_ERROR_HANDLE);
+    if (decoding_) fail(BASS_ERROR_DECODE);
     const bool ended = sourceEnded_ && fifoHead_ * 2 >= fifo_.size() &&
                        (state_ == ChannelState::Stopped || state_ == ChannelState::Ending);
     if (restart || ended) seekTo(0);
@@ -97,11 +106,13 @@ void Channel::play(bool restart) {
 
 void Channel::stop() {
     std::lock_guard lock(mutex_);
+    if (decoding_) fail(BASS_ERROR_DECODE);
     state_ = ChannelState::Stopped;
 }
 
 void Channel::pause() {
     std::lock_guard lock(mutex_);
+    if (decoding_) fail(BASS_ERROR_DECODE);
     if (state_ == ChannelState::Paused) fail(BASS_ERROR_ALREADY);
     if (state_ == ChannelState::Stopped) fail(BASS_ERROR_NOPLAY);
     state_ = ChannelState::Paused;
@@ -109,6 +120,10 @@ void Channel::pause() {
 
 DWORD Channel::activity() {
     std::lock_guard lock(mutex_);
+    if (decoding_) {
+        if (sourceEnded_ || freed_) return BASS_ACTIVE_STOPPED;
+        return stalled_ ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    }
     switch (state_) {
     case ChannelState::Stopped: return BASS_ACTIVE_STOPPED;
     case ChannelState::Paused: return BASS_ACTIVE_PAUSED;
@@ -146,6 +161,7 @@ Channel::Heard Channel::heardAt(uint64_t device) const {
 
 QWORD Channel::position() {
     std::lock_guard lock(mutex_);
+    if (decoding_) return decodedFrames_ * bytesPerFrame_;
     double frame = std::max(0.0, heardAt(heardDeviceFrame()).src);
     if (auto length = source_->lengthFrames()) frame = std::min(frame, static_cast<double>(*length));
     return static_cast<QWORD>(frame) * bytesPerFrame_;
@@ -399,6 +415,7 @@ size_t Channel::historyBefore(uint64_t end, size_t frames, float* out) const {
 
 DWORD Channel::level() {
     std::lock_guard lock(mutex_);
+    if (decoding_) return decodedLevel();
     if (state_ != ChannelState::Playing && state_ != ChannelState::Ending) fail(BASS_ERROR_NOPLAY);
     const uint64_t end = static_cast<uint64_t>(std::max(0.0, heardAt(heardDeviceFrame()).proc));
     const size_t frames = std::max<size_t>(1, format_.rate / 50);  // 20 ms
@@ -418,6 +435,7 @@ DWORD Channel::level() {
 
 DWORD Channel::data(void* buffer, DWORD length) {
     std::lock_guard lock(mutex_);
+    if (decoding_) return decodedData(buffer, length);
     const uint64_t end = static_cast<uint64_t>(std::max(0.0, heardAt(heardDeviceFrame()).proc));
     const size_t ch = format_.channels;
     if (!buffer) {
@@ -446,6 +464,117 @@ DWORD Channel::data(void* buffer, DWORD length) {
         for (size_t i = 0; i < frames * ch; ++i) out[i] = toSample(window_[i]);
     }
     return static_cast<DWORD>(frames * bytesPerFrame_);
+}
+
+// ---- decoding channels ----
+
+size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
+    size_t done = 0;
+    bool loopedEmpty = false;
+    while (done < frames && !freed_ && !sourceEnded_) {
+        ReadStatus status = ReadStatus::Ok;
+        const size_t n = source_->read(pcm + done * format_.channels, frames - done, status);
+        stalled_ = n == 0 && status == ReadStatus::Stalled;
+        done += n;
+        if (n > 0) loopedEmpty = false;
+        if (status == ReadStatus::Ended) {
+            if ((flags_ & BASS_SAMPLE_LOOP) && !loopedEmpty && source_->seek(0)) {
+                loopedEmpty = true;  // an empty source must not loop for ever
+                continue;
+            }
+            sourceEnded_ = true;
+        } else if (n == 0) {
+            break;  // a user stream without data: give what there is
+        }
+    }
+    if (done == 0) return 0;
+    const size_t samples = done * format_.channels;
+    if (!dsps_.empty()) {
+        dspScratch_ = dsps_;  // a callback may add or remove DSPs
+        for (const Dsp& d : dspScratch_) {
+            d.proc(d.handle, handle_, pcm, static_cast<DWORD>(samples * sizeof(int16_t)), d.user);
+            if (freed_) return 0;
+        }
+    }
+    if (!effects_.empty()) {
+        floats_.resize(std::max(floats_.size(), samples));
+        for (size_t i = 0; i < samples; ++i) floats_[i] = static_cast<float>(pcm[i]) / 32768.0f;
+        for (Fx& fx : effects_) fx.effect->process(floats_.data(), done);
+        for (size_t i = 0; i < samples; ++i) pcm[i] = toSample(floats_[i]);
+    }
+    decodedFrames_ += done;
+    return done;
+}
+
+size_t Channel::decode(void* out, size_t frames) {
+    const size_t ch = format_.channels;
+    const bool eightBit = (format_.flags & BASS_SAMPLE_8BITS) != 0;
+    size_t done = 0;
+    while (done < frames && !freed_ && !sourceEnded_) {
+        size_t n = 0;
+        if (eightBit) {
+            n = decodeChunk(pcm_.data(), std::min(frames - done, kChunkFrames));
+            auto* o = static_cast<uint8_t*>(out) + done * ch;
+            for (size_t i = 0; i < n * ch; ++i) o[i] = static_cast<uint8_t>((pcm_[i] >> 8) + 128);
+        } else {
+            // Straight into the caller's buffer: no copy, no conversion unless effects run.
+            n = decodeChunk(static_cast<int16_t*>(out) + done * ch, frames - done);
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    if (sourceEnded_ && !endSynced_ && !freed_) {
+        endSynced_ = true;
+        if (auto syncThread = Library::instance().syncThread()) {
+            for (const Sync& s : syncs_) {
+                if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
+                syncThread->post([s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+            }
+        }
+    }
+    return done;
+}
+
+DWORD Channel::decodedLevel() {
+    // The peak of the next 20 ms, which are used up as BASS_ChannelGetData would.
+    const size_t frames = std::max<size_t>(1, format_.rate / 50);
+    std::vector<int16_t> block(frames * format_.channels);
+    if (sourceEnded_) fail(BASS_ERROR_ENDED);
+    const size_t got = decodeChunk(block.data(), frames);
+    int peak[2] = {0, 0};
+    for (size_t i = 0; i < got; ++i) {
+        for (size_t c = 0; c < format_.channels; ++c) {
+            int& p = peak[std::min<size_t>(c, 1)];
+            p = std::max(p, std::abs(int{block[i * format_.channels + c]}));
+        }
+    }
+    if (format_.channels == 1) peak[1] = peak[0];
+    return static_cast<DWORD>(peak[0]) | (static_cast<DWORD>(peak[1]) << 16);
+}
+
+DWORD Channel::decodedData(void* buffer, DWORD length) {
+    const size_t ch = format_.channels;
+    if (!buffer) {
+        if (length != 0) fail(BASS_ERROR_ILLPARAM);
+        return 0;  // nothing waits decoded: every call decodes what it asks for
+    }
+    if (length & 0x80000000u) {
+        const size_t fft = dsp::SpectrumAnalyzer::fftSize(length);
+        if (fft == 0) fail(BASS_ERROR_ILLPARAM);
+        if (sourceEnded_) fail(BASS_ERROR_ENDED);
+        if (!spectrum_) spectrum_ = std::make_unique<dsp::SpectrumAnalyzer>();
+        std::vector<int16_t> block(fft * ch, 0);
+        const size_t got = decodeChunk(block.data(), fft);  // short at the end: the rest is silence
+        (void)got;
+        window_.resize(fft * ch);
+        for (size_t i = 0; i < fft * ch; ++i) window_[i] = static_cast<float>(block[i]) / 32768.0f;
+        const size_t wrote = spectrum_->compute(window_.data(), static_cast<int>(ch), length, static_cast<float*>(buffer));
+        if (wrote == 0) fail(BASS_ERROR_ILLPARAM);
+        return static_cast<DWORD>(wrote * sizeof(float));
+    }
+    const size_t frames = length / bytesPerFrame_;
+    if (sourceEnded_ && frames > 0) fail(BASS_ERROR_ENDED);
+    return static_cast<DWORD>(decode(buffer, frames) * bytesPerFrame_);
 }
 
 }  // namespace aubadine::bass

@@ -42,6 +42,9 @@ public:
 
     DWORD handle() const { return handle_; }
     ChannelKind kind() const { return kind_; }
+    // A decoding channel (BASS_STREAM_DECODE) is never mixed: BASS_ChannelGetData pulls its
+    // sound, in its own format, on the caller's thread.
+    bool decoding() const { return decoding_; }
     std::recursive_mutex& mutex() { return mutex_; }
     Source& source() { return *source_; }  // under mutex()
 
@@ -119,6 +122,14 @@ private:
     };
 
     void seekTo(uint64_t frame);
+    // Decoding channels: the next `frames` frames through the DSP callbacks and effects into
+    // out (the channel's own format); returns the frames given, fewer only at the end.
+    size_t decode(void* out, size_t frames);
+    // Reads up to `frames` 16-bit frames into pcm and runs them through the DSP callbacks
+    // and effects in place.
+    size_t decodeChunk(int16_t* pcm, size_t frames);
+    DWORD decodedLevel();
+    DWORD decodedData(void* buffer, DWORD length);
     void produce(size_t deviceFrames);
     void process(size_t frames);
     void configureResampler();
@@ -131,6 +142,7 @@ private:
 
     const DWORD handle_;
     const ChannelKind kind_;
+    const bool decoding_;
     std::recursive_mutex mutex_;
     std::unique_ptr<Source> source_;
     std::weak_ptr<Mixer> mixer_;
@@ -157,6 +169,8 @@ private:
     double fifoSrc_ = 0;       // source frame of the fifo's first frame
     double fifoProc_ = 0;
     uint64_t processed_ = 0;   // frames that have gone through process()
+    uint64_t decodedFrames_ = 0;  // decoding channels: source frame of the next frame given
+    bool endSynced_ = false;      // decoding channels: the end syncs of this end have run
 
     std::vector<float> history_;  // ring of processed frames (format_.channels each)
     size_t historyFrames_;

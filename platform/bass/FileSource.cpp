@@ -70,9 +70,14 @@ public:
                 open();
             }
         }
+        // A file whose length nothing declares (an empty WAV, for one) is known to be empty
+        // when not even one frame decodes; a frame that does decode waits in pending_.
+        if (!length_ && !decodeMore()) length_ = 0;
     }
 
     SourceFormat format() const override { return format_; }
+    const FileRegion& region() const { return region_; }
+    bool isOgg() const { return ogg_; }
 
     size_t read(int16_t* out, size_t frames, ReadStatus& status) override {
         size_t done = 0;
@@ -211,6 +216,11 @@ private:
             if (static_cast<int>(i) != index) ctx->streams[i]->discard = AVDISCARD_ALL;
         codec_.reset(avcodec_alloc_context3(decoder));
         if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream_->codecpar) < 0) fail(BASS_ERROR_MEM);
+        // Ogg declares its exact length in the granule position of its last page. FFmpeg's own
+        // trimming of the last packet sometimes cuts 128 frames too many, so the decoder leaves
+        // the end alone here and read() stops at the declared length itself.
+        ogg_ = std::strcmp(ctx->iformat->name, "ogg") == 0;
+        if (ogg_) codec_->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
         if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) fail(BASS_ERROR_CODEC);
         const int channels = codec_->ch_layout.nb_channels;
         if (channels < 1 || channels > 8 || codec_->sample_rate <= 0) fail(BASS_ERROR_FORMAT);
@@ -220,6 +230,7 @@ private:
         format_.flags = codec_->codec_id == AV_CODEC_ID_PCM_U8 ? BASS_SAMPLE_8BITS : 0;
         format_.ctype = streamType(codec_->codec_id, ctx->iformat ? ctx->iformat->name : nullptr);
         const AVRational perFrame{1, codec_->sample_rate};
+        length_.reset();
         if (stream_->duration > 0 && stream_->duration != AV_NOPTS_VALUE)
             length_ = static_cast<uint64_t>(av_rescale_q(stream_->duration, stream_->time_base, perFrame));
         else if (ctx->duration > 0 && ctx->duration != AV_NOPTS_VALUE)
@@ -352,17 +363,36 @@ private:
         }
         if (start < 0) start = next_ < 0 ? (skipTo_ >= 0 ? skipTo_ : 0) : next_;
 
+        // Ogg: the decoder leaves skipping to us (see open()). Frames the stream asks to skip at
+        // its start are dropped here; at the end, nothing past the declared length is kept.
+        int skip = 0;
+        if (ogg_) {
+            if (const AVFrameSideData* sd = av_frame_get_side_data(f, AV_FRAME_DATA_SKIP_SAMPLES); sd && sd->size >= 4) {
+                const uint8_t* d = sd->data;
+                skip = static_cast<int>(std::min<uint32_t>(
+                    uint32_t{d[0]} | (uint32_t{d[1]} << 8) | (uint32_t{d[2]} << 16) | (uint32_t{d[3]} << 24),
+                    static_cast<uint32_t>(f->nb_samples)));
+                if (pts != AV_NOPTS_VALUE && (next_ < 0 || skipTo_ >= 0)) start += skip;
+            }
+        }
+
         const size_t ch = format_.channels;
         const size_t at = pending_.size();
         pending_.resize(at + static_cast<size_t>(f->nb_samples) * ch);
         uint8_t* dst = reinterpret_cast<uint8_t*>(pending_.data() + at);
         const int got = swr_convert(convert_.get(), &dst, f->nb_samples, const_cast<const uint8_t**>(f->extended_data),
                                     f->nb_samples);
-        pending_.resize(at + static_cast<size_t>(std::max(got, 0)) * ch);
-        next_ = start + std::max(got, 0);
+        int kept = std::max(got - skip, 0);
+        if (skip > 0 && kept > 0)
+            std::memmove(pending_.data() + at, pending_.data() + at + static_cast<size_t>(skip) * ch,
+                         static_cast<size_t>(kept) * ch * sizeof(int16_t));
+        if (ogg_ && length_ && start >= 0)
+            kept = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(*length_) - start, 0, kept));
+        pending_.resize(at + static_cast<size_t>(kept) * ch);
+        next_ = start + kept;
         if (skipTo_ >= 0) {
             // After a seek: drop what lies before the wanted frame.
-            const int64_t drop = std::clamp<int64_t>(skipTo_ - start, 0, std::max(got, 0));
+            const int64_t drop = std::clamp<int64_t>(skipTo_ - start, 0, kept);
             pending_.erase(pending_.begin() + static_cast<ptrdiff_t>(at),
                            pending_.begin() + static_cast<ptrdiff_t>(at + static_cast<size_t>(drop) * ch));
             if (next_ > skipTo_) skipTo_ = -1;
@@ -386,6 +416,7 @@ private:
     std::unique_ptr<SwrContext, SwrCloser> convert_;
     int convertFor_ = -1;
     AVStream* stream_ = nullptr;
+    bool ogg_ = false;
 
     SourceFormat format_;
     std::optional<uint64_t> length_;
@@ -396,6 +427,145 @@ private:
     int64_t next_ = 0;
 };
 
+// One logical stream of a chained Ogg file: bytes [start, start + size) of the region.
+struct OggLink {
+    uint64_t start = 0;
+    uint64_t size = 0;
+};
+
+// Walks the Ogg page headers of the region and splits it where a new logical stream begins
+// (a beginning-of-stream page after pages of another stream), as when internet radio is
+// saved to a file. Stops at the first bytes that are not a page (FFmpeg resynchronises
+// over damage; the last link then runs to the end of the region).
+std::vector<OggLink> findOggLinks(const FileRegion& region) {
+    std::vector<OggLink> links;
+    uint8_t header[27 + 255];
+    uint64_t pos = 0;
+    bool inBosGroup = false;
+    while (pos + 27 <= region.size()) {
+        const size_t got = region.read(pos, header, sizeof header);
+        if (got < 27 || std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) break;
+        const size_t segments = header[26];
+        if (got < 27 + segments) break;
+        uint64_t body = 0;
+        for (size_t i = 0; i < segments; ++i) body += header[27 + i];
+        const bool bos = (header[5] & 0x02) != 0;
+        if (bos && !inBosGroup) links.push_back({pos, 0});
+        inBosGroup = bos;
+        if (links.empty()) break;  // data before any stream's first page: not a chain we follow
+        pos += 27 + segments + body;
+    }
+    for (size_t i = 0; i < links.size(); ++i)
+        links[i].size = (i + 1 < links.size() ? links[i + 1].start : region.size()) - links[i].start;
+    return links;
+}
+
+// A chained Ogg file played as one stream: each link is decoded by its own FileSource over
+// its part of the file, one after the other; lengths, positions and seeks cover all links.
+// Only the first link and the one playing are open. A link whose rate or channel count
+// differs from the first link's ends the stream (a channel keeps one format).
+class OggChainSource final : public Source {
+public:
+    OggChainSource(std::unique_ptr<FileSource> first, std::vector<OggLink> links, bool mem, const void* file,
+                   uint64_t offset, uint64_t size)
+        : first_(std::move(first)),
+          mem_(mem),
+          memory_(mem ? file : nullptr),
+          path_(mem ? "" : static_cast<const char*>(file)),
+          offset_(offset),
+          size_(size) {
+        const SourceFormat format = first_->format();
+        uint64_t at = 0;
+        for (size_t i = 0; i < links.size(); ++i) {
+            uint64_t frames = 0;
+            if (i == 0) {
+                frames = first_->lengthFrames().value_or(0);
+            } else {
+                std::unique_ptr<FileSource> link;
+                try {
+                    link = openLink(links[i]);
+                } catch (const Failure&) {
+                    break;  // a damaged link ends the chain
+                }
+                const SourceFormat f = link->format();
+                if (f.rate != format.rate || f.channels != format.channels || f.flags != format.flags) break;
+                frames = link->lengthFrames().value_or(0);
+            }
+            links_.push_back({links[i], at, frames});
+            at += frames;
+        }
+        length_ = at;
+    }
+
+    SourceFormat format() const override { return first_->format(); }
+    std::optional<uint64_t> lengthFrames() const override { return length_; }
+
+    size_t read(int16_t* out, size_t frames, ReadStatus& status) override {
+        const size_t ch = first_->format().channels;
+        size_t done = 0;
+        while (done < frames) {
+            ReadStatus s = ReadStatus::Ok;
+            done += current().read(out + done * ch, frames - done, s);
+            if (s != ReadStatus::Ended) continue;
+            if (index_ + 1 >= links_.size()) {
+                status = ReadStatus::Ended;
+                break;
+            }
+            select(index_ + 1);  // freshly opened at its start
+        }
+        return done;
+    }
+
+    bool seek(uint64_t frame) override {
+        if (frame > length_) return false;
+        size_t k = 0;
+        while (k + 1 < links_.size() && frame >= links_[k + 1].first) ++k;
+        select(k);
+        return current().seek(frame - links_[k].first);
+    }
+
+    const char* tags(uint32_t kind) override { return first_->tags(kind); }
+
+    std::optional<uint64_t> filePosition(uint32_t mode) const override {
+        if (mode == BASS_FILEPOS_DOWNLOAD || mode == BASS_FILEPOS_END) return size_;
+        if (mode != BASS_FILEPOS_CURRENT) return first_->filePosition(mode);
+        const FileSource& playing = open_ ? *open_ : *first_;
+        return links_[index_].link.start + playing.filePosition(mode).value_or(0);
+    }
+
+private:
+    struct Link {
+        OggLink link;
+        uint64_t first;   // the link's first frame in the whole stream
+        uint64_t frames;  // its length
+    };
+
+    std::unique_ptr<FileSource> openLink(const OggLink& link) const {
+        const void* file = mem_ ? memory_ : static_cast<const void*>(path_.c_str());
+        return std::make_unique<FileSource>(mem_, file, offset_ + link.start, link.size);
+    }
+
+    FileSource& current() { return open_ ? *open_ : *first_; }
+
+    void select(size_t k) {
+        if (k == index_) return;
+        open_.reset();
+        if (k > 0) open_ = openLink(links_[k].link);
+        index_ = k;
+    }
+
+    std::unique_ptr<FileSource> first_;
+    std::unique_ptr<FileSource> open_;  // the link playing, when it is not the first
+    const bool mem_;
+    const void* memory_;
+    const std::string path_;
+    const uint64_t offset_;
+    const uint64_t size_;  // of the whole chain, bytes
+    std::vector<Link> links_;
+    size_t index_ = 0;
+    uint64_t length_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offset, uint64_t length) {
@@ -404,7 +574,15 @@ std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offs
     std::call_once(quiet, [] {
         if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
     });
-    return std::make_unique<FileSource>(mem, file, offset, length);
+    auto source = std::make_unique<FileSource>(mem, file, offset, length);
+    if (!source->isOgg()) return source;
+    auto links = findOggLinks(source->region());
+    if (links.size() < 2) return source;
+    // The first link is reopened over its own part, so that its length is its own.
+    const uint64_t size = source->region().size();
+    source.reset();
+    auto first = std::make_unique<FileSource>(mem, file, offset + links[0].start, links[0].size);
+    return std::make_unique<OggChainSource>(std::move(first), std::move(links), mem, file, offset, size);
 }
 
 }  // namespace aubadine::bass

@@ -156,7 +156,7 @@ DWORD Library::addChannel(std::shared_ptr<Channel> channel) {
     if (!mixer_) fail(BASS_ERROR_INIT);
     const DWORD handle = channel->handle();
     channels_[handle] = channel;
-    mixer_->add(std::move(channel));
+    if (!channel->decoding()) mixer_->add(std::move(channel));
     return handle;
 }
 

@@ -19,8 +19,21 @@
  * - Functions for recording, samples, 3D sound, EAX, channel links and attribute sliding
  *   (and BASS_GetDSoundObject, BASS_MusicSetAttribute/GetAttribute,
  *   BASS_StreamCreateFileUser) are present so that the whole interface binds, and answer
- *   failure with BASS_ERROR_NOTAVAIL: nothing in the player uses them. So do
- *   BASS_StreamCreateURL (network streams) and the BASS_STREAM_DECODE flag, for now.
+ *   failure with BASS_ERROR_NOTAVAIL: nothing in the player uses them. So does
+ *   BASS_StreamCreateURL (network streams), for now.
+ *
+ * Decoding channels
+ *   A stream or module created with BASS_STREAM_DECODE (BASS_MUSIC_DECODE) is never mixed or
+ *   heard: BASS_ChannelGetData(handle, buffer, bytes) decodes the next frames on the calling
+ *   thread, through its DSP callbacks and effects, in its own format (16-bit, or 8-bit
+ *   unsigned for BASS_SAMPLE_8BITS; its own rate and channel count). Any device will do,
+ *   device 0 ("no sound") too. The position is that of the next frame to be given; the
+ *   FFT modes and BASS_ChannelGetLevel measure the next frames and use them up; a buffer
+ *   null with length 0 gives 0. At the end the end syncs run (on the sync thread), and
+ *   BASS_ChannelGetData answers -1 with BASS_ERROR_ENDED until BASS_ChannelSetPosition
+ *   moves it back; BASS_ChannelIsActive is PLAYING before, STOPPED after. BASS_ChannelPlay,
+ *   BASS_ChannelPause and BASS_ChannelStop answer BASS_ERROR_DECODE. BASS_SAMPLE_LOOP
+ *   starts it again at the end instead.
  *
  * What is heard
  *   The mixer decodes ahead of the output by about BASS_CONFIG_BUFFER ms plus the output's
@@ -119,6 +132,7 @@ typedef DWORD HFX;      /* effect handle */
 #define BASS_ERROR_NOTAVAIL 37 /* the requested data or function is not available */
 #define BASS_ERROR_DECODE 38  /* the channel is a decoding channel */
 #define BASS_ERROR_FILEFORM 41 /* unsupported file format */
+#define BASS_ERROR_ENDED 45   /* a decoding channel has given all its sound */
 #define BASS_ERROR_CODEC 44   /* no codec for the file's audio */
 #define BASS_ERROR_UNKNOWN -1 /* some other problem */
 
@@ -150,7 +164,8 @@ typedef DWORD HFX;      /* effect handle */
 #define BASS_STREAM_AUTOFREE 0x40000
 #define BASS_STREAM_RESTRATE 0x80000
 #define BASS_STREAM_BLOCK 0x100000
-#define BASS_STREAM_DECODE 0x200000
+#define BASS_STREAM_DECODE 0x200000 /* a decoding channel: BASS_ChannelGetData pulls its sound */
+#define BASS_MUSIC_DECODE BASS_STREAM_DECODE
 #define BASS_STREAM_META 0x400000   /* ask a network server for Shoutcast metadata */
 #define BASS_STREAM_STATUS 0x800000
 #define BASS_MUSIC_RAMP 0x200
@@ -412,7 +427,9 @@ BASSDEF HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPR
    caller keeps it alive) decoded with FFmpeg: MP1/MP2/MP3, Ogg Vorbis, WAV and anything else
    FFmpeg reads. offset/length select the bytes that hold the audio (length 0 = to the end).
    Only what is being decoded is read; the length is exact (MPEG encoder delay and padding
-   removed). Flags: BASS_SAMPLE_LOOP, BASS_STREAM_AUTOFREE; others accepted.
+   removed; Ogg decodes exactly the length its last page declares, and a chained Ogg file,
+   one logical stream after another, plays as one stream with every link counted). Flags:
+   BASS_SAMPLE_LOOP, BASS_STREAM_AUTOFREE, BASS_STREAM_DECODE; others accepted.
    Errors: BASS_ERROR_INIT, BASS_ERROR_FILEOPEN (missing, unreadable, not a file),
    BASS_ERROR_FILEFORM (not an audio file), BASS_ERROR_CODEC, BASS_ERROR_FORMAT. */
 BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length,

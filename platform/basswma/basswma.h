@@ -2,9 +2,21 @@
  * basswma.h: the public interface of libbasswma.so, the Windows Media audio add-on of
  * Aubadine's audio library (BASS 2.1 WMA add-on interface, C linkage).
  *
- * Streams it creates are channels of libbass.so: every BASS_Channel* call applies to them
- * and BASS_StreamFree releases them. Encoding functions are present so that the whole
- * interface binds, and answer failure with BASS_ERROR_NOTAVAIL.
+ * BASS_WMA_StreamCreateFile plays local ASF files (WMA v1, v2, and Pro where the system's
+ * FFmpeg decodes it), from a file name or from memory, as channels of libbass.so: every
+ * BASS_Channel* call applies to them (syncs, DSP, effects, positions, lengths) and
+ * BASS_StreamFree releases them; their BASS_CHANNELINFO ctype is BASS_CTYPE_STREAM_WMA.
+ * Errors: BASS_ERROR_INIT, BASS_ERROR_FILEOPEN, BASS_ERROR_FILEFORM (not an ASF file, or
+ * no audio in it), BASS_ERROR_CODEC, BASS_ERROR_WMA_LICENSE (protected content),
+ * BASS_ERROR_ILLPARAM (memory without a length), BASS_ERROR_NOTAVAIL (BASS_STREAM_DECODE).
+ *
+ * With BASS_WMA_NETWORK the name is an address ("mms://", "http://"); a build without the
+ * library's network reader answers BASS_ERROR_NOTAVAIL.
+ *
+ * Not offered, each failing with BASS_ERROR_NOTAVAIL: BASS_WMA_StreamCreateFileUser,
+ * BASS_WMA_GetIWMReader (there is no Windows Media reader object), and every
+ * BASS_WMA_Encode* function (no encoder). They are present so that the whole interface
+ * binds.
  */
 #ifndef AUBADINE_BASSWMA_H
 #define AUBADINE_BASSWMA_H

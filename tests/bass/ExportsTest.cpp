@@ -46,7 +46,7 @@ TEST(Exports, EveryNameResolvesAndAddOnsShareLibbass) {
             }
             if (auto create = reinterpret_cast<WmaCreate>(dlsym(handle, "BASS_WMA_StreamCreateFile"))) {
                 EXPECT_EQ(create(0, "x.wma", 0, 0, 0), 0u);
-                EXPECT_EQ(errorCode(), 37);  // BASS_ERROR_NOTAVAIL
+                EXPECT_EQ(errorCode(), 8);  // BASS_ERROR_INIT: no device in this process
             }
         }
         dlclose(handle);

@@ -9,7 +9,7 @@ namespace {
 std::vector<std::vector<uint8_t>> corpus() {
     const Files& f = Files::get();
     std::vector<std::vector<uint8_t>> inputs;
-    for (const std::string* path : {&f.wav, &f.mp3, &f.ogg, &f.mp2, &f.u8Wav, &f.mod}) {
+    for (const std::string* path : {&f.wav, &f.mp3, &f.ogg, &f.mp2, &f.u8Wav, &f.mod, &f.chainedOgg}) {
         const auto bytes = readFile(*path);
         const uint8_t kind = path == &f.mod ? 1 : 0;
         auto add = [&](std::vector<uint8_t> body) {

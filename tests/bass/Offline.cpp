@@ -21,6 +21,17 @@ const Files& Files::get() {
         encodeFile(f.monoWav, "wav", "pcm_s16le", sine(1000.0, 1.0, 22050, 1, 0.5));
         f.u8Wav = dir + "/u8.wav";
         encodeFile(f.u8Wav, "wav", "pcm_u8", sine(1000.0, 0.5, 44100, 1, 0.5));
+        // Chained Ogg, as internet radio is saved: a 1.5 s link at 440 Hz, then a 1 s one at
+        // 880 Hz, each a whole Ogg file of its own (lengths not multiples of Vorbis blocks).
+        f.chainFirst = sine(440.0, 1.5, 44100, 2, 0.4);
+        f.chainSecond = sine(880.0, 1.0, 44100, 2, 0.4);
+        encodeFile(dir + "/link1.ogg", "ogg", "libvorbis", f.chainFirst, {{"TITLE", "First Light"}});
+        encodeFile(dir + "/link2.ogg", "ogg", "libvorbis", f.chainSecond, {{"TITLE", "Second Light"}});
+        auto chain = readFile(dir + "/link1.ogg");
+        const auto second = readFile(dir + "/link2.ogg");
+        chain.insert(chain.end(), second.begin(), second.end());
+        f.chainedOgg = dir + "/chained.ogg";
+        writeFile(f.chainedOgg, chain);
         f.modBytes = tinyMod("Aubadine test", 16);
         f.mod = dir + "/tiny.mod";
         writeFile(f.mod, f.modBytes);

@@ -17,7 +17,9 @@ namespace aubadine::bass::test {
 // Generated once per test program.
 struct Files {
     std::string wav, mp3, ogg, mp2, monoWav, u8Wav, mod;
+    std::string chainedOgg;  // two Ogg files one after the other: chainFirst, then chainSecond
     Pcm tone;      // what wav, mp3 and ogg were made from: 2 s stereo at 44100 Hz
+    Pcm chainFirst, chainSecond;
     std::vector<uint8_t> modBytes;
     static const Files& get();
 };

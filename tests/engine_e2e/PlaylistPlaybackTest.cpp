@@ -1,10 +1,12 @@
 // End to end: the player shell and engine on our audio library, headless. A playlist of
 // three short tones (MP3, Ogg Vorbis, WAV) is played unattended; the order of
 // the tracks follows from the first-track formula and the end-of-track rule (or shuffle),
-// and the sound that SDL's disk driver captured proves what was heard.
+// and the sound that SDL's disk driver captured proves what was heard. The same three
+// tones as tracks of a CD image ("E:\Track02.cda") play through the CD add-on.
 #include "CaptureAnalysis.h"
 #include "MainForm.h"
 #include "MessageBox.h"
+#include "basscd.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,8 +35,46 @@ const Tone kTones[] = {{"01-a4-440hz.mp3", 440.0}, {"02-e5-660hz.ogg", 660.0}, {
 constexpr int kCount = 3;
 constexpr double kSeconds = 0.8;
 
+// Two disc images in a folder of this process, given to the CD add-on before anything
+// lists the drives: "a-other.cue" (one 1000 Hz track) and "b-tones.cue", whose three tracks
+// are the three tones, 0.8 s each (60 sectors).
+const fs::path& DiscFolder()
+{
+    static const fs::path* folder = [] {
+        auto* dir = new fs::path(fs::temp_directory_path() / ("aubadine_e2e_discs_" + std::to_string(::getpid())));
+        fs::create_directories(*dir);
+        auto image = [&](const std::string& name, const std::vector<double>& tones) {
+            std::ofstream bin(*dir / (name + ".bin"), std::ios::binary);
+            std::ofstream cue(*dir / (name + ".cue"));
+            cue << "FILE \"" << name << ".bin\" BINARY\n";
+            for (size_t t = 0; t < tones.size(); ++t) {
+                const size_t sector = t * 60;
+                char line[96];
+                std::snprintf(line, sizeof line, "  TRACK %02zu AUDIO\n    INDEX 01 00:%02zu:%02zu\n", t + 1,
+                              sector / 75, sector % 75);
+                cue << line;
+                for (size_t i = 0; i < 60 * 588; ++i) {
+                    const auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * tones[t] * static_cast<double>(i) / 44100));
+                    const int16_t frame[2] = {v, v};
+                    bin.write(reinterpret_cast<const char*>(frame), sizeof frame);
+                }
+            }
+        };
+        image("a-other", {1000.0});
+        image("b-tones", {kTones[0].frequency, kTones[1].frequency, kTones[2].frequency});
+        setenv("AUBADINE_CD_IMAGES", dir->c_str(), 1);
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(DiscFolder(), ec);
+        });
+        return dir;
+    }();
+    return *folder;
+}
+
 QApplication& App()
 {
+    DiscFolder();
     static int argc = 1;
     static char name[] = "engine_e2e_tests";
     static char* argv[] = {name, nullptr};
@@ -76,12 +116,19 @@ protected:
         fs::remove_all(dir, ec);
     }
 
-    void WritePlaylist(bool shuffle)
+    // The playlist: the tone files of make_demo, or (with cdLetter) the tracks of a CD drive.
+    void WritePlaylist(bool shuffle, char cdLetter = 0)
     {
         std::ofstream list(dir / "Playlist.ini");
-        list << "[Main]\nMainPath=" << (dir / "music").string() << "/\n[Default]\n";
-        for (int i = 0; i < kCount; ++i)
-            list << "t" << i + 1 << "=" << kTones[i].file << "\n";
+        if (cdLetter) {
+            list << "[Main]\nMainPath=\n[Default]\n";
+            for (int i = 0; i < kCount; ++i)
+                list << "t" << i + 1 << "=" << cdLetter << ":\\Track0" << i + 1 << ".cda\n";
+        } else {
+            list << "[Main]\nMainPath=" << (dir / "music").string() << "/\n[Default]\n";
+            for (int i = 0; i < kCount; ++i)
+                list << "t" << i + 1 << "=" << kTones[i].file << "\n";
+        }
         std::ofstream settings(dir / "config" / "Velkor" / "Aubadine" / "1.0.ini");
         settings << "[General]\nPath=" << dir.string() << "\nShuffle=" << (shuffle ? 1 : 0) << "\nPanel=0\n";
     }
@@ -184,6 +231,37 @@ TEST_F(PlaylistPlayback, PlaysInOrderAndWrapsAfterTheLast)
     std::vector<int> heard = Heard(&segments);
     ASSERT_GE(heard.size(), expected.size() - 1);
     // Every whole track sounded for about its length; the last may be cut by the close.
+    for (size_t i = 0; i + 1 < expected.size(); ++i) {
+        EXPECT_EQ(heard[i], expected[i]) << "segment " << i << " at " << segments[i].frequency << " Hz";
+        EXPECT_NEAR(segments[i].seconds(), kSeconds, 0.15) << "segment " << i;
+    }
+}
+
+TEST_F(PlaylistPlayback, PlaysTheTracksOfADiscImageDrive)
+{
+    DiscFolder();
+    char letter = 0;
+    for (DWORD d = 0; const char* text = BASS_CD_GetDriveDescription(d); ++d)
+        if (std::string(text) == "b-tones.cue")
+            letter = static_cast<char>('A' + BASS_CD_GetDriveLetter(d));
+    ASSERT_NE(letter, 0) << "the image drive is not listed";
+    std::printf("image drive %c:\n", letter);  // E: on a machine without optical drives
+    WritePlaylist(false, letter);
+    const unsigned seed = 4242;
+    int first = 0;
+    FirstTrack(seed, first);
+    std::vector<int> expected;
+    for (int i = 0, t = first; i < 4; ++i, t = t % kCount + 1)
+        expected.push_back(t);
+
+    std::vector<int> started = Run(seed, expected.size());
+    ASSERT_GE(started.size(), expected.size());
+    started.resize(expected.size());
+    EXPECT_EQ(started, expected);
+
+    std::vector<Segment> segments;
+    std::vector<int> heard = Heard(&segments);
+    ASSERT_GE(heard.size(), expected.size() - 1);
     for (size_t i = 0; i + 1 < expected.size(); ++i) {
         EXPECT_EQ(heard[i], expected[i]) << "segment " << i << " at " << segments[i].frequency << " Hz";
         EXPECT_NEAR(segments[i].seconds(), kSeconds, 0.15) << "segment " << i;
