@@ -215,6 +215,7 @@ int OutOpen(int samplerate, int numchannels, int bitspersamp, int, int)
                                               bitspersamp == 8 ? BASS_SAMPLE_8BITS : 0,
                                               emulator_detail::StreamProc, nullptr);
     int result = -1;
+    bool noRing = false;
     {
         std::lock_guard g(emu.lock);
         if (s != 0) {
@@ -228,16 +229,22 @@ int OutOpen(int samplerate, int numchannels, int bitspersamp, int, int)
                 } catch (const std::bad_alloc&) {
                     emu.ring.clear();
                     emu.size = 0;
-                    bass::BASS_StreamFree(s);
-                    return -1;
+                    noRing = true;
                 }
-                emu.size = 3 * emu.block;
+                if (!noRing)
+                    emu.size = 3 * emu.block;
             }
-            result = 0;
+            result = noRing ? -1 : 0;
         }
-        emu.readPos = emu.writePos = 0;
-        emu.written = 0;
-        emu.waiting = false;
+        if (!noRing) {
+            emu.readPos = emu.writePos = 0;
+            emu.written = 0;
+            emu.waiting = false;
+        }
+    }
+    if (noRing) {  // -1 at once, the rest as it was
+        bass::BASS_StreamFree(s);
+        return -1;
     }
     emu.generation.fetch_add(1);
     emu.stream = s;
@@ -344,9 +351,11 @@ void OutFlush(int t)
     const bool restart = state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_STALLED;
     if (state == BASS_ACTIVE_PAUSED && !emu.seekPending.load())
         return;
-    std::lock_guard g(emu.lock);  // waits for a pull that is copying
+    // Stopped before the lock is taken: the library holds the channel's lock while it
+    // pulls, and the pull takes ours.
     if (s != 0)
         bass::BASS_ChannelStop(s);
+    std::lock_guard g(emu.lock);  // waits for a pull that is copying
     if (restart)
         emu.startPending = true;
     emu.timeOffset = t;
