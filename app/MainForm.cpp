@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "DesktopWindow.h"
 #include "MessageBox.h"
+#include "MessageWindow.h"
 #include "Settings.h"
 #include "System.h"
 #include "IniFile.h"
@@ -31,6 +32,9 @@
 TForm1::TForm1(QWidget* parent) : QWidget(parent)
 {
     BuildComponents();
+    // Whatever makes the application's event loop end, the close sequence has run by the
+    // time it has returned.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { ApplicationQuitting(); });
 }
 
 TForm1::~TForm1()
@@ -241,16 +245,31 @@ void TForm1::PlayTrack(int n)
 {
     if (!Player_ || n < 1 || n > static_cast<int>(Tracks_.size()))
         return;
+    FEndedInPause = false;
     Player_->Open(Tracks_[static_cast<size_t>(n - 1)]);
-    Player_->Play();
+    // A failed open has shown a box, whose event loop handled other messages meanwhile.
+    if (Player_)
+        Player_->Play();
 }
 
 void TForm1::ChangeMode(TBASSPlayer*, TPlayerMode OldMode, TPlayerMode NewMode)
 {
     if (FSkipAutoNext)
         return;
+    // The end of a track that was already on its way when "Пауза" came: the track is over,
+    // and the engine, stopped, would ignore "Воспроизвести". The pause is kept; the next
+    // track follows when "Воспроизвести" is chosen (N6Click).
+    if (OldMode == plmPaused && NewMode == plmStopped) {
+        FEndedInPause = true;
+        return;
+    }
     if (OldMode != plmPlaying || NewMode != plmStopped)
         return;
+    MoveOnAfterTrackEnd();
+}
+
+void TForm1::MoveOnAfterTrackEnd()
+{
     int count = static_cast<int>(Tracks_.size());
     if (count == 0)
         return;
@@ -343,8 +362,14 @@ void TForm1::RemoveTrayIcon()
 
 void TForm1::N6Click()
 {
-    if (Player_)
-        Player_->SetPaused(false);
+    if (!Player_)
+        return;
+    if (FEndedInPause && Player_->Mode() == plmStopped) {
+        FEndedInPause = false;
+        MoveOnAfterTrackEnd();
+        return;
+    }
+    Player_->SetPaused(false);
 }
 
 void TForm1::N5Click()
@@ -355,7 +380,7 @@ void TForm1::N5Click()
 
 void TForm1::N8Click()
 {
-    if (FTrackIndex <= 1 || closed_)
+    if (FTrackIndex <= 1 || Closing())
         return;
     --FTrackIndex;
     UpdateNavigation();
@@ -366,7 +391,7 @@ void TForm1::N8Click()
 
 void TForm1::N9Click()
 {
-    if (FTrackIndex >= static_cast<int>(Tracks_.size()) || closed_)
+    if (FTrackIndex >= static_cast<int>(Tracks_.size()) || Closing())
         return;
     ++FTrackIndex;
     UpdateNavigation();
@@ -387,7 +412,7 @@ void TForm1::N11Click()
 
 void TForm1::N12Click()
 {
-    if (Tracks_.empty() || closed_)
+    if (Tracks_.empty() || Closing())
         return;
     FTrackIndex = RandomTrack();
     UpdateNavigation();
@@ -457,8 +482,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 void TForm1::closeEvent(QCloseEvent* event)
 {
     // Any close request (Exit, the window manager's close, a signal) ends the program.
-    FormClose();
     event->accept();
+    if (started_ && !closed_ && InNestedMessageLoop()) {
+        // A message box (or a wait that handles messages) runs its own round of messages,
+        // with engine code below it on the stack: a failed track change shows its box from
+        // inside the engine's window procedure. Destroying the engine now would pull it
+        // from under that code. Every event loop is told to return instead, no further
+        // track starts, and the close sequence runs once they all have returned
+        // (ApplicationQuitting).
+        closeDeferred_ = true;
+        FSkipAutoNext = true;
+        Timer1->stop();
+        QCoreApplication::exit(0);
+        return;
+    }
+    FormClose();
     QCoreApplication::quit();
 }
 
@@ -466,6 +504,17 @@ void TForm1::EndSession()
 {
     sessionEnding_ = true;
     close();
+}
+
+void TForm1::ApplicationQuitting()
+{
+    // A close that waited for the nested event loops runs now, as it was asked for (a
+    // failure to save is shown after Exit); any other end of the event loop is the
+    // desktop's session manager ending the program.
+    if (!closeDeferred_)
+        sessionEnding_ = true;
+    FormClose();
+    hide();
 }
 
 void TForm1::FormClose()

@@ -37,6 +37,9 @@ public:
     void UpdateNavigation();
     void PlayTrack(int n);
     void ChangeMode(TBASSPlayer* Sender, TPlayerMode OldMode, TPlayerMode NewMode);
+    // The end-of-track rule: the next track in list order (wrapping), or at random with
+    // "Перетасовка", opened and played.
+    void MoveOnAfterTrackEnd();
 
     // ---- window, tray icon and menu ----
     void FormShow();       // each time the window is shown, before it is mapped
@@ -51,6 +54,9 @@ public:
     // The session is ending (SIGTERM, SIGHUP, the desktop logging out): the close sequence,
     // with a failure to save only logged, because nobody may be left to answer a box.
     void EndSession();
+    // The application's event loop has returned: runs a close request that had to wait for
+    // a nested event loop (a message box's), or else ends the session.
+    void ApplicationQuitting();
     // Stops the track without moving on to the next one (the desktop's remote control
     // asks for this; the tray menu has no such item).
     void StopPlayback();
@@ -92,6 +98,8 @@ public:
     QLabel* WebLabel() const { return Label1; }
     bool Started() const { return started_; }
     bool Closed() const { return closed_; }
+    // A close has been asked for: it has run, or it waits for a nested event loop to return.
+    bool Closing() const { return closed_ || closeDeferred_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -110,6 +118,8 @@ private:
     bool started_ = false;  // start-up chose a track; the close sequence applies
     bool closed_ = false;
     bool sessionEnding_ = false;
+    bool closeDeferred_ = false;  // asked for inside a nested event loop; runs when it returns
+    bool FEndedInPause = false;   // the track ended while paused; "Воспроизвести" moves on
     std::unique_ptr<TBASSPlayer> Player_;
     std::vector<std::string> Tracks_;
     std::mt19937 rng_;

@@ -13,8 +13,8 @@
 
 namespace {
 
-// SIGTERM and SIGHUP (the session ending) reach the event loop through a socket pair, so
-// the close sequence runs on the UI thread like any other close request.
+// SIGTERM and SIGHUP (the session ending) and SIGINT (Ctrl+C) reach the event loop through a
+// socket pair, so the close sequence runs on the UI thread like any other close request.
 int signalPipe[2] = {-1, -1};
 // A request to end that came while start-up was still running (for instance while a
 // message box about an unplayable track waited for an answer).
@@ -50,6 +50,7 @@ void InstallTerminationHandlers(TForm1& form)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
 }
 
 }  // namespace
@@ -72,12 +73,11 @@ int main(int argc, char* argv[])
     }
     // The desktop's session manager first asks for the data to be saved (also for a mere
     // checkpoint, when the session goes on), then tells the program to die, which reaches
-    // us as the application quitting: save at the first, run the close sequence at the
-    // second. Whatever makes the event loop end, the close sequence has run before main
-    // returns.
+    // us as the application quitting: save at the first; the form runs the close sequence
+    // at the second (TForm1::ApplicationQuitting). Whatever makes the event loop end, the
+    // close sequence has run before main returns.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager&) { form.WriteSettings(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
     // Media keys and the desktop's player widgets, when there is a session bus.
     TMprisService mpris(form);
     mpris.Register();

@@ -69,10 +69,18 @@ void TBASSPlayer::Play()
         return;
     }
 
-    if (!StartChannel(true))
-        return;
+    // The end sync goes on before the channel starts: a short track, or a UI thread held up
+    // for a moment, can end before BASS_ChannelPlay has returned, and an end that finds no
+    // sync is never reported (the player would stay "playing" in silence). A channel that
+    // does not start loses its sync again, so a channel gets exactly one.
+    HSYNC endSync = 0;
     if (FChannelKind != ckPlugin)
-        bass::BASS_ChannelSetSync(FChannel, BASS_SYNC_END, 0, EndSync, SyncUser());
+        endSync = bass::BASS_ChannelSetSync(FChannel, BASS_SYNC_END, 0, EndSync, SyncUser());
+    if (!StartChannel(true)) {
+        if (endSync != 0)
+            bass::BASS_ChannelRemoveSync(FChannel, endSync);
+        return;
+    }
     if (FChannelKind == ckMusic)
         FMusicStart = timeGetTime();
     SetMode(plmPlaying);

@@ -2,6 +2,7 @@
 
 #include "Library.h"
 #include "Mixer.h"
+#include "SampleConvert.h"
 #include "SyncThread.h"
 #include "dsp/Effects.h"
 #include "dsp/Fft.h"
@@ -16,11 +17,7 @@ namespace {
 
 constexpr size_t kChunkFrames = 1024;       // frames asked of a source at a time
 constexpr size_t kHistoryFrames = 1 << 16;  // processed frames kept for levels and data
-
-int16_t toSample(float v) {
-    const float scaled = std::nearbyint(v * 32768.0f);
-    return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
-}
+static_assert((kHistoryFrames & (kHistoryFrames - 1)) == 0, "the history ring is indexed by masking");
 
 // Module positions may be given as MAKELONG(seconds, 0xFFFF), sign-extended to 64 bits.
 bool isMusicSeconds(QWORD pos) {
@@ -218,11 +215,12 @@ void Channel::process(size_t frames) {
     for (size_t i = 0; i < samples; ++i) floats_[i] = static_cast<float>(pcm_[i]) / 32768.0f;
     for (Fx& fx : effects_) fx.effect->process(floats_.data(), frames);
 
+    // Into the history ring in at most two runs (the ring's size is a power of two).
     const size_t ch = format_.channels;
-    for (size_t i = 0; i < frames; ++i) {
-        const size_t at = static_cast<size_t>((processed_ + i) % historyFrames_) * ch;
-        std::memcpy(&history_[at], &floats_[i * ch], ch * sizeof(float));
-    }
+    const size_t at = static_cast<size_t>(processed_ & (historyFrames_ - 1));
+    const size_t first = std::min(frames, historyFrames_ - at);
+    std::copy_n(floats_.data(), first * ch, history_.data() + at * ch);
+    std::copy_n(floats_.data() + first * ch, (frames - first) * ch, history_.data());
     processed_ += frames;
     resampler_.push(floats_.data(), frames, fifo_);
 }
@@ -406,10 +404,11 @@ size_t Channel::historyBefore(uint64_t end, size_t frames, float* out) const {
     const size_t have = std::min(frames, historyAvailable(end));
     const size_t pad = frames - have;
     std::fill(out, out + pad * ch, 0.0f);
-    for (size_t i = 0; i < have; ++i) {
-        const uint64_t frame = end - have + i;
-        std::memcpy(out + (pad + i) * ch, &history_[static_cast<size_t>(frame % historyFrames_) * ch], ch * sizeof(float));
-    }
+    // Out of the ring in at most two runs.
+    const size_t at = static_cast<size_t>((end - have) & (historyFrames_ - 1));
+    const size_t first = std::min(have, historyFrames_ - at);
+    std::copy_n(history_.data() + at * ch, first * ch, out + pad * ch);
+    std::copy_n(history_.data(), (have - first) * ch, out + (pad + first) * ch);
     return have;
 }
 
@@ -458,10 +457,9 @@ DWORD Channel::data(void* buffer, DWORD length) {
     if (format_.flags & BASS_SAMPLE_8BITS) {
         auto* out = static_cast<uint8_t*>(buffer);
         for (size_t i = 0; i < frames * ch; ++i)
-            out[i] = static_cast<uint8_t>((toSample(window_[i]) >> 8) + 128);
+            out[i] = static_cast<uint8_t>((floatToS16(window_[i]) >> 8) + 128);
     } else {
-        auto* out = static_cast<int16_t*>(buffer);
-        for (size_t i = 0; i < frames * ch; ++i) out[i] = toSample(window_[i]);
+        floatsToS16(window_.data(), static_cast<int16_t*>(buffer), frames * ch);
     }
     return static_cast<DWORD>(frames * bytesPerFrame_);
 }
@@ -500,7 +498,7 @@ size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
         floats_.resize(std::max(floats_.size(), samples));
         for (size_t i = 0; i < samples; ++i) floats_[i] = static_cast<float>(pcm[i]) / 32768.0f;
         for (Fx& fx : effects_) fx.effect->process(floats_.data(), done);
-        for (size_t i = 0; i < samples; ++i) pcm[i] = toSample(floats_[i]);
+        floatsToS16(floats_.data(), pcm, samples);
     }
     decodedFrames_ += done;
     return done;

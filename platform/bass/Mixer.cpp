@@ -2,6 +2,7 @@
 
 #include "Channel.h"
 #include "Library.h"
+#include "SampleConvert.h"
 #include "SyncThread.h"
 
 #include <algorithm>
@@ -18,11 +19,6 @@ uint64_t nowNs() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
                                      .count());
-}
-
-int16_t toSample(float v) {
-    const float scaled = std::nearbyint(v * 32768.0f);
-    return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
 
 }  // namespace
@@ -78,7 +74,7 @@ bool Mixer::mixBlock(int16_t* out, size_t frames) {
     bool active = false;
     for (const auto& channel : snapshot()) active |= channel->mix(accumulator_.data(), frames, at);
     const float master = config().masterVolume.load(std::memory_order_relaxed);
-    for (size_t i = 0; i < frames * 2; ++i) out[i] = toSample(accumulator_[i] * master);
+    floatsToS16(accumulator_.data(), out, frames * 2, master);
     mixed_.store(at + frames, std::memory_order_release);
     tMixing = false;
 

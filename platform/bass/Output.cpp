@@ -12,6 +12,9 @@ namespace {
 
 // SDL's audio subsystem is counted: every successful init is matched by one quit.
 bool initAudio(const char* driver) {
+    // SDL would otherwise take SIGINT and SIGTERM for its own quit event, which nobody
+    // reads here: signals belong to the program that loaded the library.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (driver) return SDL_AudioInit(driver) == 0;
     return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }

@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "MessageWindow.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -30,6 +32,8 @@ void ShowMessageBox(const std::string& text, const std::string& caption, TMessag
         std::lock_guard lock(handlerMutex);
         h = handler;
     }
+    // The box waits in an event loop of its own, with its caller's code below it.
+    TNestedMessageLoop round;
     if (h)
         h(text, caption, icon);
     else if (qobject_cast<QApplication*>(QCoreApplication::instance()))

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -42,6 +43,9 @@ public:
 std::mutex registryMutex;
 std::unordered_map<HWND, Receiver*> registry;
 std::atomic<HWND> nextHandle{1};
+// Rounds of nested message handling now running on this thread (the UI thread is the one
+// that asks).
+thread_local int nestedRounds = 0;
 
 }  // namespace
 
@@ -84,6 +88,23 @@ bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam)
 
 void ProcessMessages()
 {
+    TNestedMessageLoop round;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents();
+}
+
+TNestedMessageLoop::TNestedMessageLoop()
+{
+    ++nestedRounds;
+}
+
+TNestedMessageLoop::~TNestedMessageLoop()
+{
+    --nestedRounds;
+}
+
+bool InNestedMessageLoop()
+{
+    // Our own rounds, and event loops that others run inside the application's (a dialog's).
+    return nestedRounds > 0 || QThread::currentThread()->loopLevel() > 1;
 }

@@ -44,3 +44,18 @@ bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
 
 // Lets the UI thread's event loop handle whatever is pending ("process messages").
 void ProcessMessages();
+
+// Nested message handling on the UI thread: a message box waiting for its answer, a wait
+// that processes messages, or any event loop run inside the main one. The code below such a
+// round on the stack is still running, so nothing it uses may be destroyed until the round
+// has returned. True while at least one round runs.
+bool InNestedMessageLoop();
+
+// Marks one round of nested message handling for as long as it lives (UI thread only).
+class TNestedMessageLoop {
+public:
+    TNestedMessageLoop();
+    ~TNestedMessageLoop();
+    TNestedMessageLoop(const TNestedMessageLoop&) = delete;
+    TNestedMessageLoop& operator=(const TNestedMessageLoop&) = delete;
+};

@@ -1,6 +1,9 @@
 // The settings store (the counterpart of the registry key SOFTWARE\Velkor\Aubadine\1.0):
 // string values in the INI file $XDG_CONFIG_HOME/Velkor/Aubadine/1.0.ini (default
-// ~/.config/...), read and written with QSettings in INI format.
+// ~/.config/...), section [General], one "name=value" line each, as QSettings writes it.
+// Like registry strings, a value is one plain string: the rest of its line, with one pair
+// of enclosing quotes taken off (QSettings quotes values holding ';' or ','). Writing a
+// value changes only its own line.
 #pragma once
 
 #include <optional>

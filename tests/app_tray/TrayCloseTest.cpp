@@ -3,6 +3,7 @@
 #include "TrayFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -19,29 +21,21 @@
 
 namespace {
 
-// Index of the last event starting with prefix, or -1.
-int LastEvent(const std::vector<std::string>& events, const std::string& prefix)
-{
-    for (int i = static_cast<int>(events.size()) - 1; i >= 0; --i)
-        if (events[static_cast<size_t>(i)].rfind(prefix, 0) == 0)
-            return i;
-    return -1;
-}
-
-// What the close sequence did, from events[from] on (the events up to then are those of
-// the running player): the channel playing then was stopped, nothing was opened, and the
+// What the close sequence did, from calls[from] on (the calls up to then are those of the
+// running player): the channel playing then was stopped, nothing was opened, and the
 // audio library was released.
-void ExpectStoppedAndReleased(const std::vector<std::string>& events, size_t from)
+void ExpectStoppedAndReleased(const std::vector<std::string>& calls, size_t from)
 {
-    std::vector<std::string> before(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(from));
-    int play = LastEvent(before, "play ");
+    std::vector<std::string> before(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(from));
+    int play = LastCall(before, "BASS_ChannelPlay(");
     ASSERT_GE(play, 0) << "nothing played";
-    std::string channel = before[static_cast<size_t>(play)].substr(5);
-    std::vector<std::string> after(events.begin() + static_cast<std::ptrdiff_t>(from), events.end());
-    int stop = LastEvent(after, "stop " + channel);
+    const std::string& call = before[static_cast<size_t>(play)];
+    std::string channel = call.substr(call.find('(') + 1, call.find(',') - call.find('(') - 1);
+    std::vector<std::string> after(calls.begin() + static_cast<std::ptrdiff_t>(from), calls.end());
+    int stop = LastCall(after, "BASS_ChannelStop(" + channel + ")");
     EXPECT_GE(stop, 0) << "the playing track was not stopped";
-    EXPECT_EQ(LastEvent(after, "open "), -1) << "a further track was opened";
-    EXPECT_GT(LastEvent(after, "bass-free"), stop) << "the audio library was not released";
+    EXPECT_EQ(LastCall(after, "BASS_StreamCreateFile("), -1) << "a further track was opened";
+    EXPECT_GT(LastCall(after, "BASS_Free"), stop) << "the audio library was not released";
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -67,7 +61,7 @@ TEST_F(TrayTest, ExitWhilePlayingSavesBothMarksAndOpensNothing)
     form_->N11Click();
     Settle();
 
-    size_t from = fake_->events.size();
+    size_t from = fake_->calls.size();
     form_->MenuItem(3)->trigger();  // "Выход"
     Settle();
     EXPECT_TRUE(form_->Closed());
@@ -76,7 +70,7 @@ TEST_F(TrayTest, ExitWhilePlayingSavesBothMarksAndOpensNothing)
     EXPECT_FALSE(form_->TrayIcon()->isVisible());
     EXPECT_EQ(Setting("Shuffle"), "1");
     EXPECT_EQ(Setting("Panel"), "1");
-    ExpectStoppedAndReleased(fake_->events, from);
+    ExpectStoppedAndReleased(fake_->calls, from);
     EXPECT_TRUE(messages_.empty()) << Messages();
 }
 
@@ -110,7 +104,7 @@ TEST_F(TrayTest, EveryWayToEndRunsTheCloseSequence)
             form_->Timer1Timer();
         Settle();
         bool played = Playing();
-        size_t from = fake_->events.size();
+        size_t from = fake_->calls.size();
 
         c.end(*form_);
         Settle();
@@ -122,14 +116,14 @@ TEST_F(TrayTest, EveryWayToEndRunsTheCloseSequence)
         EXPECT_EQ(Setting("Shuffle"), "1");
         EXPECT_EQ(Setting("Panel"), "0");
         if (played)
-            ExpectStoppedAndReleased(fake_->events, from);
+            ExpectStoppedAndReleased(fake_->calls, from);
 
         // Nothing more happens: not a second run of the sequence, not a new icon.
-        size_t events = fake_->events.size();
+        size_t events = fake_->calls.size();
         form_->FormClose();
         form_->Timer1Timer();
         Settle();
-        EXPECT_EQ(fake_->events.size(), events);
+        EXPECT_EQ(fake_->calls.size(), events);
         EXPECT_TRUE(form_->TrayIcon() == nullptr || !form_->TrayIcon()->isVisible());
         form_.reset();
     }
@@ -171,13 +165,78 @@ TEST_F(TrayTest, FailureToWriteTheSettingsIsReportedAndTheProgramEnds)
     }
 }
 
+// A track change that fails shows its box from inside the engine's window procedure. An end
+// asked for while that box waits (Exit, a close request, the session ending) runs the
+// close sequence once the box has returned, with nothing run on a destroyed engine, and the
+// application's event loop ends with code 0.
+TEST_F(TrayTest, EndingWhileAFailedTrackChangeShowsItsBoxWaitsForTheBox)
+{
+    struct Case {
+        const char* name;
+        void (*end)(TForm1&);
+        bool sessionEnd;
+    };
+    const Case cases[] = {
+        {"Exit", [](TForm1& f) { f.N3Click(); }, false},
+        {"close request", [](TForm1& f) { f.close(); }, false},
+        {"session end", [](TForm1& f) { f.EndSession(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.clear();
+        std::filesystem::remove_all(data_);
+        MakePlaylist(1);
+        WriteSettingsFile("7", "");
+        Start();
+        REQUIRE_PLAYBACK();
+        form_->Timer1Timer();
+        Settle();
+        size_t opened = Opened().size();
+
+        // The only track's file goes while it plays; at its end the shell opens it again.
+        std::remove(Track(1).c_str());
+        int boxes = 0;
+        SetMessageBoxHandler([&](const std::string& text, const std::string& caption, TMessageIcon) {
+            messages_.push_back({text, caption});
+            if (++boxes == 1) {
+                c.end(*form_);
+                // The engine lives until the box has returned.
+                EXPECT_NE(form_->Player(), nullptr);
+                EXPECT_FALSE(form_->Closed());
+            }
+        });
+        ASSERT_TRUE(FakeBass_EndChannel(Channel()));
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+        limit.start(20000);
+        int code = QApplication::exec();
+        limit.stop();
+
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(form_->Closed());
+        EXPECT_EQ(form_->Player(), nullptr);
+        ASSERT_GE(messages_.size(), 1u);
+        EXPECT_NE(messages_[0].text.find("Invalid stream file"), std::string::npos) << Messages();
+        EXPECT_EQ(messages_.size(), 1u) << Messages();
+        EXPECT_EQ(Opened().size(), opened) << "no further track after the end was asked for";
+        EXPECT_EQ(LastCall(fake_->calls, "BASS_Free"), static_cast<int>(fake_->calls.size()) - 1);
+        EXPECT_EQ(Setting("Shuffle"), "1");
+        EXPECT_EQ(Setting("Panel"), "0");
+        form_.reset();
+        SetMessageBoxHandler([this](const std::string& text, const std::string& caption, TMessageIcon) {
+            messages_.push_back({text, caption});
+        });
+    }
+}
+
 // The built player, run as a child process, ends through the close sequence on SIGTERM
 // and SIGHUP: while a track plays, and while start-up waits on a message box.
 TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
 {
     namespace fs = std::filesystem;
     const fs::path player = fs::path(AUBADINE_BIN_DIR) / "Lirren";
-    const fs::path library = fs::path(AUBADINE_TEST_BIN_DIR) / "app_tray" / "libbass.so";
+    const fs::path library = fs::path(AUBADINE_TEST_BIN_DIR) / "libbass.so";
     if (!fs::exists(player))
         GTEST_SKIP() << "the player is not built: " << player;
     ASSERT_TRUE(fs::exists(library));
@@ -206,7 +265,7 @@ TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SDL_AUDIODRIVER", "dummy");
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(config_));
-        env.insert("STREAM_FAKE_LOG", QString::fromStdString(log));
+        env.insert("FAKE_BASS_LOG", QString::fromStdString(log));
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QString::fromStdString((folder / "Lirren").string()), {});
@@ -214,9 +273,9 @@ TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
 
         // Start-up has reached the engine (and, if it can, played the first track).
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline && ReadTextFile(log).find("init") == std::string::npos)
+        while (std::chrono::steady_clock::now() < deadline && ReadTextFile(log).find("BASS_Init") == std::string::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ASSERT_NE(ReadTextFile(log).find("init"), std::string::npos) << "the player did not start";
+        ASSERT_NE(ReadTextFile(log).find("BASS_Init"), std::string::npos) << "the player did not start";
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
 
         size_t from = Lines(ReadTextFile(log)).size();
@@ -227,8 +286,8 @@ TEST_F(TrayTest, TerminationSignalsRunTheCloseSequenceInTheBuiltPlayer)
         EXPECT_EQ(Setting("Shuffle"), "1");
         EXPECT_EQ(Setting("Panel"), "0");
         std::vector<std::string> events = Lines(ReadTextFile(log));
-        EXPECT_GE(LastEvent(events, "bass-free"), 0) << "the engine was not destroyed";
-        if (LastEvent(events, "play ") >= 0)
+        EXPECT_GE(LastCall(events, "BASS_Free"), 0) << "the engine was not destroyed";
+        if (LastCall(events, "BASS_ChannelPlay(") >= 0)
             ExpectStoppedAndReleased(events, from);
     }
 }

@@ -31,6 +31,30 @@ std::string ReadTextFile(const std::string& path)
     return ss.str();
 }
 
+std::vector<std::string> OpenedFiles(const std::vector<std::string>& calls)
+{
+    // "BASS_StreamCreateFile(<name>,<offset>,<length>,<flags>)"
+    const std::string prefix = "BASS_StreamCreateFile(";
+    std::vector<std::string> files;
+    for (const std::string& c : calls) {
+        if (c.rfind(prefix, 0) != 0)
+            continue;
+        std::string args = c.substr(prefix.size());
+        for (int i = 0; i < 3; ++i)
+            args.erase(args.rfind(','));
+        files.push_back(args);
+    }
+    return files;
+}
+
+int LastCall(const std::vector<std::string>& calls, const std::string& prefix)
+{
+    for (int i = static_cast<int>(calls.size()) - 1; i >= 0; --i)
+        if (calls[static_cast<size_t>(i)].rfind(prefix, 0) == 0)
+            return i;
+    return -1;
+}
+
 void TrayTest::SetUp()
 {
     ASSERT_TRUE(dir_.isValid());
@@ -38,8 +62,8 @@ void TrayTest::SetUp()
     config_ = root + "/config";
     data_ = root + "/music";
     ASSERT_EQ(::setenv("XDG_CONFIG_HOME", config_.c_str(), 1), 0);
-    StreamFake_Reset();
-    fake_ = StreamFake_Control();
+    fake_ = FakeBass_Control();
+    fake_->Reset();
     previous_ = SetMessageBoxHandler([this](const std::string& text, const std::string& caption, TMessageIcon) {
         messages_.push_back({text, caption});
     });

@@ -197,6 +197,36 @@ TEST_F(EngineTest, EndOfStreamStopsAndReportsTheEnd)
     EXPECT_EQ(modes[0], std::make_pair(plmPlaying, plmStopped));
 }
 
+// A track that is over before Play returns (shorter than the output's latency, or a UI
+// thread held up) still reports its end; a channel that does not start keeps no end sync,
+// so a later start leaves exactly one.
+TEST_F(EngineTest, ATrackEndingAsItStartsReportsItsEnd)
+{
+    Make();
+    int ends = 0;
+    player->OnPlayEnd = [&](TBASSPlayer*) { ends++; };
+    fake->defaultSource.endsOnPlay = true;
+    ASSERT_TRUE(player->Open(kUrl));
+    fake->playRefused = true;
+    player->Play();
+    EXPECT_EQ(player->Mode(), plmReady);
+    auto endSyncs = [&] {
+        return std::count_if(OnlyChannel().syncs.begin(), OnlyChannel().syncs.end(),
+                             [](const FakeSync& s) { return s.type == BASS_SYNC_END; });
+    };
+    EXPECT_EQ(endSyncs(), 0);
+
+    fake->playRefused = false;
+    modes.clear();
+    player->Play();
+    EXPECT_EQ(endSyncs(), 1);
+    Pump();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(player->Mode(), plmStopped);
+    ASSERT_EQ(modes.size(), 2u);
+    EXPECT_EQ(modes[1], std::make_pair(plmPlaying, plmStopped));
+}
+
 TEST_F(EngineTest, EndOfAReplacedChannelIsIgnored)
 {
     Make();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -29,6 +31,39 @@ std::string Hex(uint64_t v)
     return buf;
 }
 
+// Appends the calls recorded since the last flush to the file FAKE_BASS_LOG names.
+void FlushLog()
+{
+    static size_t written = 0;
+    const char* path = std::getenv("FAKE_BASS_LOG");
+    if (!path || !*path)
+        return;
+    if (written > control.calls.size())
+        written = 0;  // the control block was reset
+    if (FILE* f = std::fopen(path, "a")) {
+        for (; written < control.calls.size(); ++written)
+            std::fprintf(f, "%s\n", control.calls[written].c_str());
+        std::fclose(f);
+    }
+}
+
+// Stops the channel at its end and runs its end syncs; false when it has none.
+bool EndChannel(DWORD handle)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return false;
+    c->state = BASS_ACTIVE_STOPPED;
+    c->position = c->source.length;
+    std::vector<FakeSync> ends;
+    for (const FakeSync& s : c->syncs)
+        if (s.type == BASS_SYNC_END)
+            ends.push_back(s);
+    for (const FakeSync& s : ends)
+        s.proc(s.handle, handle, 0, s.user);
+    return !ends.empty();
+}
+
 uint64_t BytesPerSecond(const FakeChannel& c)
 {
     uint64_t bps = uint64_t{c.source.freq} * c.source.chans * ((c.source.flags & BASS_SAMPLE_8BITS) ? 1 : 2);
@@ -41,6 +76,11 @@ extern "C" {
 FakeBassControl* FakeBass_Control()
 {
     return &control;
+}
+
+bool FakeBass_EndChannel(uint32_t handle)
+{
+    return EndChannel(handle);
 }
 
 uint32_t FakeBass_CreateChannel(const char* name, const char* creator)
@@ -96,6 +136,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const BASS_GUID*)
     control.initCalls++;
     control.initDevice = device;
     control.initFreq = freq;
+    FlushLog();
     if (!control.initResult)
         return Fail(control.initError);
     lastError = 0;
@@ -106,6 +147,7 @@ BOOL BASS_Free(void)
 {
     control.calls.push_back("BASS_Free");
     control.freeCalls++;
+    FlushLog();
     return TRUE;
 }
 
@@ -303,6 +345,9 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
     if (restart)
         c->position = 0;
     c->state = BASS_ACTIVE_PLAYING;
+    FlushLog();
+    if (c->source.endsOnPlay)
+        EndChannel(handle);
     return Ok();
 }
 
@@ -313,6 +358,7 @@ BOOL BASS_ChannelStop(DWORD handle)
     if (!c)
         return Fail(BASS_ERROR_HANDLE);
     c->state = BASS_ACTIVE_STOPPED;
+    FlushLog();
     return Ok();
 }
 
@@ -378,6 +424,19 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc,
     c->syncs.push_back(s);
     Ok();
     return s.handle;
+}
+
+BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync)
+{
+    control.calls.push_back("BASS_ChannelRemoveSync(" + std::to_string(handle) + "," + std::to_string(sync) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    auto it = std::find_if(c->syncs.begin(), c->syncs.end(), [&](auto& s) { return s.handle == sync; });
+    if (it == c->syncs.end())
+        return Fail(BASS_ERROR_HANDLE);
+    c->syncs.erase(it);
+    return Ok();
 }
 
 HDSP BASS_ChannelSetDSP(DWORD handle, DSPPROC* proc, void*, int priority)

@@ -7,7 +7,13 @@
 // Channels: a file, address or CD track name is looked up in `sources`; an unknown name
 // gets `defaultSource` while `acceptUnknown` is set, otherwise creation fails. Channels
 // keep their own play state, position, syncs, DSPs and effects; nothing plays by itself:
-// a test moves a channel (SetPosition, FireSync) and calls the recorded callbacks.
+// a test moves a channel (SetPosition, FakeBass_EndChannel) and calls the recorded
+// callbacks.
+//
+// A child process (the built player copied beside the fake) cannot share the control
+// block: with the environment variable FAKE_BASS_LOG naming a file, the recorded calls are
+// appended to it, one a line, at least at each BASS_Init, BASS_ChannelPlay,
+// BASS_ChannelStop and BASS_Free.
 #pragma once
 
 #include "bass.h"
@@ -24,6 +30,7 @@ struct FakeSource {
     uint64_t length = 441000 * 4;      // bytes (10 s of 16-bit stereo at 44100 Hz)
     uint32_t fileSize = 0xFFFFFFFFu;   // BASS_StreamGetFilePosition(.., 2)
     std::map<uint32_t, std::string> tags; // by tag kind; may hold NULs (lists end with "\0\0")
+    bool endsOnPlay = false;           // over as soon as it starts: BASS_ChannelPlay ends it
 };
 
 struct FakeSync {
@@ -112,3 +119,7 @@ extern "C" FakeBassControl* FakeBass_Control();
 extern "C" uint32_t FakeBass_PullUserStream(uint32_t handle, uint32_t bytes);
 // Creates a channel for name as creator would (shared by the three fakes); 0 when refused.
 extern "C" uint32_t FakeBass_CreateChannel(const char* name, const char* creator);
+// The channel has been heard to its end: it stops at its length and its end syncs run on
+// the calling thread, as the library's sync thread would run them. False when the channel
+// is unknown (freed) or has no end sync.
+extern "C" bool FakeBass_EndChannel(uint32_t handle);

@@ -45,6 +45,36 @@ TEST(SettingsStore, ValuesRoundTripAndMissingOrBrokenFilesGiveDefaults)
     EXPECT_TRUE(ReadBoolSetting(again, "Other", false));
 }
 
+// Values are plain strings, as registry strings are: ';' and ',' in an unquoted value (a
+// hand-edited "Path") are part of it, a quoted one (as QSettings writes it) loses its
+// quotes, and writing one value leaves every other line as it was.
+TEST(SettingsStore, AValueIsOnePlainStringAndWritesKeepTheOtherLines)
+{
+    QTemporaryDir dir;
+    std::string ini = dir.path().toStdString() + "/1.0.ini";
+    const std::string hand = "; kept\n[General]\nPath = /home/u/My Music; old, new\nShuffle=0\n\n[Other]\nShuffle=9\n";
+    WriteFile(ini, hand);
+    TSettingsStore store(ini);
+    EXPECT_EQ(store.ReadString("Path").value_or("<missing>"), "/home/u/My Music; old, new");
+    ASSERT_TRUE(store.WriteString("Shuffle", "1"));
+    ASSERT_TRUE(store.WriteString("Panel", "0"));
+    std::ifstream in(ini, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "; kept\n[General]\nPath = /home/u/My Music; old, new\nShuffle=1\nPanel=0\n\n[Other]\nShuffle=9\n");
+
+    WriteFile(ini, "[General]\nPath=\"/x/a; b\"\nShuffle=/x/a,b\n");
+    EXPECT_EQ(store.ReadString("Path").value_or(""), "/x/a; b");
+    EXPECT_EQ(store.ReadString("Shuffle").value_or(""), "/x/a,b");
+
+    // What is written reads back unchanged, whatever it holds; a line break cannot be held.
+    for (const std::string value : {"a;b,c", " lead and trail ", "\"quoted\"", "'q'", "", "x=y", "\xd0\x9c\\z"}) {
+        ASSERT_TRUE(store.WriteString("Path", value)) << value;
+        EXPECT_EQ(TSettingsStore(ini).ReadString("Path").value_or("<missing>"), value);
+    }
+    EXPECT_FALSE(store.WriteString("Path", "two\nlines"));
+    EXPECT_FALSE(store.ReadString("Missing").has_value());
+}
+
 TEST(SettingsStore, TheDefaultFileFollowsXdgConfigHome)
 {
     QTemporaryDir dir;
