@@ -109,4 +109,5 @@ done
 grep -i "error\|assert" "$work/player.log" && fail "the player logged errors"
 
 [ "$failures" -eq 0 ] && { log "PASS"; exit 0; }
+log "the player's output:"; sed 's/^/    /' "$work/player.log"
 log "$failures failure(s)"; exit 1
