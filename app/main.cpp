@@ -59,7 +59,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lirren"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velkor Aubadine"));
+    // The application title "Velkor Aubadine" is the main window's title (TForm1). It is not
+    // set as Qt's application display name: on X11 Qt appends that name to every window
+    // title, and the message boxes' captions ("Confirm", "Error", "Warning") must stand alone.
     // The window is hidden most of the time; only closing it ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libtag1-dev
   # end-to-end tests: virtual display, tray host, input and screenshots, sound analysis
   xvfb xauth xdotool imagemagick trayer x11-utils sox dbus-daemon ffmpeg
+  # network stream tests: an FTP server and a streaming server, started by the tests
+  python3-pyftpdlib icecast2
   # the desktop remote control's test: a session bus and its clients
   dbus-bin libglib2.0-bin playerctl
 )

@@ -95,8 +95,12 @@ BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, 
     });
 }
 
-BASSDEF HSTREAM BASS_StreamCreateURL(const char*, DWORD, DWORD, DOWNLOADPROC*, void*) {
-    return unavailable<HSTREAM>(0);
+BASSDEF HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc, void* user) {
+    return boundary<HSTREAM>(0, [&] {
+        Library::instance().mixer();
+        auto source = openNetworkSource(url, offset, flags, proc, user);
+        return createChannel(std::move(source), flags, ChannelKind::Stream);
+    });
 }
 
 BASSDEF HSTREAM BASS_StreamCreateFileUser(BOOL, DWORD, STREAMFILEPROC*, void*) { return unavailable<HSTREAM>(0); }
@@ -133,6 +137,7 @@ BASSDEF DWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
         if (mode > BASS_FILEPOS_START) fail(BASS_ERROR_ILLPARAM);
         auto pos = channel->source().filePosition(mode);
         if (!pos) fail(BASS_ERROR_NOTFILE);
+        if (*pos == kUnknownFileSize) fail(BASS_ERROR_NOTAVAIL);  // -1: the server gave no size
         return static_cast<DWORD>(std::min<uint64_t>(*pos, 0xFFFFFFFEu));
     });
 }

@@ -1,6 +1,7 @@
 // Local files (MP1/MP2/MP3, Ogg Vorbis, WAV and whatever else FFmpeg decodes), read through
 // a small AVIO adapter over the file region so that offset and length are honoured and only
-// what is being decoded is in memory.
+// what is being decoded is in memory. Network streams decode through the same source, over
+// their download (a ByteInput that is read forward only while it is coming in).
 #include "FileRegion.h"
 #include "Sources.h"
 
@@ -59,7 +60,15 @@ uint32_t streamType(AVCodecID codec, const char* container) {
 
 class FileSource final : public Source {
 public:
-    FileSource(bool mem, const void* file, uint64_t offset, uint64_t length) : region_(mem, file, offset, length) {
+    FileSource(bool mem, const void* file, uint64_t offset, uint64_t length)
+        : FileSource(std::make_unique<FileRegion>(mem, file, offset, length)) {}
+
+    explicit FileSource(std::unique_ptr<ByteInput> input) : input_(std::move(input)) {
+        if (!input_->seekable()) {
+            // Forward only: read once from the start; the length is what the container says.
+            open();
+            return;
+        }
         readTags();
         open();
         if (format_.ctype >= BASS_CTYPE_STREAM_MP1 && format_.ctype <= BASS_CTYPE_STREAM_MP3) {
@@ -76,7 +85,7 @@ public:
     }
 
     SourceFormat format() const override { return format_; }
-    const FileRegion& region() const { return region_; }
+    const ByteInput& region() const { return *input_; }
     bool isOgg() const { return ogg_; }
 
     size_t read(int16_t* out, size_t frames, ReadStatus& status) override {
@@ -135,9 +144,9 @@ public:
 
     std::optional<uint64_t> filePosition(uint32_t mode) const override {
         switch (mode) {
-        case BASS_FILEPOS_CURRENT: return std::min(ioPos_, region_.size());
+        case BASS_FILEPOS_CURRENT: return std::min(ioPos_, input_->knownSize().value_or(ioPos_));
         case BASS_FILEPOS_DOWNLOAD:
-        case BASS_FILEPOS_END: return region_.size();
+        case BASS_FILEPOS_END: return input_->knownSize();
         case BASS_FILEPOS_START: return audioStart_;
         default: return std::nullopt;
         }
@@ -148,20 +157,24 @@ private:
 
     static int readPacket(void* opaque, uint8_t* buf, int size) {
         auto* self = static_cast<FileSource*>(opaque);
-        const size_t got = self->region_.read(self->ioPos_, buf, static_cast<size_t>(size));
+        const size_t got = self->input_->read(self->ioPos_, buf, static_cast<size_t>(size));
         self->ioPos_ += got;
         return got == 0 ? AVERROR_EOF : static_cast<int>(got);
     }
 
     static int64_t seekIo(void* opaque, int64_t offset, int whence) {
         auto* self = static_cast<FileSource*>(opaque);
-        const auto size = static_cast<int64_t>(self->region_.size());
+        const auto known = self->input_->knownSize();
+        const int64_t size = known ? static_cast<int64_t>(*known) : -1;
         int64_t to = 0;
         switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE: return size;
         case SEEK_SET: to = offset; break;
         case SEEK_CUR: to = static_cast<int64_t>(self->ioPos_) + offset; break;
-        case SEEK_END: to = size + offset; break;
+        case SEEK_END:
+            if (size < 0) return -1;
+            to = size + offset;
+            break;
         default: return -1;
         }
         if (to < 0) return -1;
@@ -170,20 +183,20 @@ private:
     }
 
     void readTags() {
-        const uint64_t size = region_.size();
+        const uint64_t size = input_->knownSize().value_or(0);
         if (size >= 128) {
             std::string tag(128, '\0');
-            if (region_.read(size - 128, tag.data(), 128) == 128 && tag.compare(0, 3, "TAG") == 0) id3v1_ = tag;
+            if (input_->read(size - 128, tag.data(), 128) == 128 && tag.compare(0, 3, "TAG") == 0) id3v1_ = tag;
         }
         uint8_t header[10];
-        if (region_.read(0, header, 10) == 10 && std::memcmp(header, "ID3", 3) == 0 && header[3] != 0xFF &&
+        if (input_->read(0, header, 10) == 10 && std::memcmp(header, "ID3", 3) == 0 && header[3] != 0xFF &&
             header[4] != 0xFF && !((header[6] | header[7] | header[8] | header[9]) & 0x80)) {
             uint64_t body = (uint64_t{header[6]} << 21) | (uint64_t{header[7]} << 14) | (uint64_t{header[8]} << 7) |
                             header[9];
             uint64_t total = 10 + body + ((header[5] & 0x10) ? 10 : 0);
             total = std::min(total, size);
             id3v2_.assign(static_cast<size_t>(total), '\0');
-            id3v2_.resize(region_.read(0, id3v2_.data(), id3v2_.size()));
+            id3v2_.resize(input_->read(0, id3v2_.data(), id3v2_.size()));
             audioStart_ = total;
         }
     }
@@ -205,7 +218,15 @@ private:
         if (!ctx) fail(BASS_ERROR_MEM);
         ctx->pb = io_.get();
         ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
-        if (avformat_open_input(&ctx, nullptr, nullptr, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
+        const AVInputFormat* forced = nullptr;
+        if (!input_->seekable()) {
+            // A download: never look at its end, and start after a short look at its head.
+            io_->seekable = 0;
+            ctx->probesize = 64 * 1024;
+            ctx->max_analyze_duration = AV_TIME_BASE / 2;
+            if (input_->formatName()) forced = av_find_input_format(input_->formatName());
+        }
+        if (avformat_open_input(&ctx, nullptr, forced, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
         format_ctx_.reset(ctx);
         if (avformat_find_stream_info(ctx, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
         const AVCodec* decoder = nullptr;
@@ -403,7 +424,7 @@ private:
         }
     }
 
-    FileRegion region_;
+    std::unique_ptr<ByteInput> input_;
     uint64_t ioPos_ = 0;
     uint64_t audioStart_ = 0;
     std::string id3v1_, id3v2_, oggComments_;
@@ -437,12 +458,13 @@ struct OggLink {
 // (a beginning-of-stream page after pages of another stream), as when internet radio is
 // saved to a file. Stops at the first bytes that are not a page (FFmpeg resynchronises
 // over damage; the last link then runs to the end of the region).
-std::vector<OggLink> findOggLinks(const FileRegion& region) {
+std::vector<OggLink> findOggLinks(const ByteInput& region) {
+    const uint64_t size = region.knownSize().value_or(0);
     std::vector<OggLink> links;
     uint8_t header[27 + 255];
     uint64_t pos = 0;
     bool inBosGroup = false;
-    while (pos + 27 <= region.size()) {
+    while (pos + 27 <= size) {
         const size_t got = region.read(pos, header, sizeof header);
         if (got < 27 || std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) break;
         const size_t segments = header[26];
@@ -456,7 +478,7 @@ std::vector<OggLink> findOggLinks(const FileRegion& region) {
         pos += 27 + segments + body;
     }
     for (size_t i = 0; i < links.size(); ++i)
-        links[i].size = (i + 1 < links.size() ? links[i + 1].start : region.size()) - links[i].start;
+        links[i].size = (i + 1 < links.size() ? links[i + 1].start : size) - links[i].start;
     return links;
 }
 
@@ -568,18 +590,27 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offset, uint64_t length) {
+void quietFfmpeg() {
     // FFmpeg's chatter about damaged files stays quiet unless the host asked for it.
     static std::once_flag quiet;
     std::call_once(quiet, [] {
         if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_ERROR);
     });
+}
+
+std::unique_ptr<Source> openDecoder(std::unique_ptr<ByteInput> input) {
+    quietFfmpeg();
+    return std::make_unique<FileSource>(std::move(input));
+}
+
+std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offset, uint64_t length) {
+    quietFfmpeg();
     auto source = std::make_unique<FileSource>(mem, file, offset, length);
     if (!source->isOgg()) return source;
     auto links = findOggLinks(source->region());
     if (links.size() < 2) return source;
     // The first link is reopened over its own part, so that its length is its own.
-    const uint64_t size = source->region().size();
+    const uint64_t size = source->region().knownSize().value_or(0);
     source.reset();
     auto first = std::make_unique<FileSource>(mem, file, offset + links[0].start, links[0].size);
     return std::make_unique<OggChainSource>(std::move(first), std::move(links), mem, file, offset, size);

@@ -19,6 +19,8 @@ struct SourceFormat {
     uint32_t ctype = BASS_CTYPE_STREAM;
 };
 
+inline constexpr uint64_t kUnknownFileSize = UINT64_MAX;
+
 enum class ReadStatus {
     Ok,       // more may follow
     Stalled,  // nothing more right now (a user stream without data); ask again later
@@ -49,7 +51,8 @@ public:
     // BASS_StreamGetTags data of the given kind, owned by the source; null when absent.
     virtual const char* tags(uint32_t /*kind*/) { return nullptr; }
 
-    // BASS_StreamGetFilePosition for the given mode; nullopt when not a file stream.
+    // BASS_StreamGetFilePosition for the given mode; nullopt when not a file stream,
+    // kUnknownFileSize for the size of a download whose server gave none.
     virtual std::optional<uint64_t> filePosition(uint32_t /*mode*/) const { return std::nullopt; }
 
     // Tracker modules only: name and number of orders.

@@ -19,8 +19,7 @@
  * - Functions for recording, samples, 3D sound, EAX, channel links and attribute sliding
  *   (and BASS_GetDSoundObject, BASS_MusicSetAttribute/GetAttribute,
  *   BASS_StreamCreateFileUser) are present so that the whole interface binds, and answer
- *   failure with BASS_ERROR_NOTAVAIL: nothing in the player uses them. So does
- *   BASS_StreamCreateURL (network streams), for now.
+ *   failure with BASS_ERROR_NOTAVAIL: nothing in the player uses them.
  *
  * Decoding channels
  *   A stream or module created with BASS_STREAM_DECODE (BASS_MUSIC_DECODE) is never mixed or
@@ -434,6 +433,35 @@ BASSDEF HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPR
    BASS_ERROR_FILEFORM (not an audio file), BASS_ERROR_CODEC, BASS_ERROR_FORMAT. */
 BASSDEF HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length,
                                       DWORD flags);
+/* A network stream, decoded like a file: "http://", "https://", "ftp://", "mms://" (tried as
+   mmsh, then mmst), "mmsh://", "mmst://" (the scheme in any case; addresses up to 4000
+   characters). A thread of the library downloads it while it plays; the channel stalls
+   (BASS_ChannelIsActive 2) while it waits for data and ends (END sync) where the data ends,
+   also when the connection drops.
+   - A file (the server gives its size, or the address names an audio file and the server
+     sent no ICY headers) is kept whole in memory. Until it is all in, the length is the
+     container's estimate and the stream cannot be moved; then the BASS_SYNC_DOWNLOAD syncs
+     fire once (when the channel next decodes, so a sync set right after creation is never
+     missed), and from then on the length is exact, the stream seekable, and the tags at the
+     end of the file there. BASS_StreamGetFilePosition: CURRENT = decoder's byte position,
+     DOWNLOAD = bytes downloaded, END = size (-1 with BASS_ERROR_NOTAVAIL while the server
+     gave none and the download runs).
+   - A live broadcast goes through a bounded buffer (the download waits while the channel
+     does not play). With BASS_STREAM_META it asks for Shoutcast metadata: BASS_TAG_META
+     is the current text ("StreamTitle='...';StreamUrl='...';", bytes as the station sent
+     them), and each new text fires the BASS_SYNC_META syncs with its address (valid for
+     a while after the callback).
+   Tags: BASS_TAG_HTTP holds what is known of the HTTP response ("Content-Type: ...",
+   "Content-Length: ...", "Location: ..." after a redirect, and the ICY headers);
+   BASS_TAG_ICY the "icy-..." headers as "name:value". offset: bytes of the file to skip
+   (http Range request, ftp REST). proc: called on the download thread with every block,
+   then with (NULL, 0) at the end.
+   Creating waits for the server's answer and the stream's format, at most about
+   BASS_CONFIG_NET_TIMEOUT ms (the same bound ends a download whose server falls silent).
+   Errors: BASS_ERROR_INIT, BASS_ERROR_ILLPARAM (null, unknown scheme, address too long),
+   BASS_ERROR_NONET (no connection, no answer in time), BASS_ERROR_FILEOPEN (the server
+   refused: HTTP 4xx/5xx, a redirect loop, no such ftp file), BASS_ERROR_NOTAVAIL (a scheme
+   this build cannot speak), BASS_ERROR_FILEFORM (not audio), BASS_ERROR_CODEC. */
 BASSDEF HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
                                      void* user);
 BASSDEF HSTREAM BASS_StreamCreateFileUser(BOOL buffered, DWORD flags, STREAMFILEPROC* proc,
