@@ -154,7 +154,7 @@ TBASSPlayer::TBASSPlayer(bool Designing) : FDesigning(Designing)
     FWAVReader = std::make_unique<TWAVfile>();
 
     // 14. The visualization thread.
-    FVisThread = std::make_unique<TVisDataThread>(FVisMessage, FVisShared);
+    FVisThread = std::make_unique<TVisDataThread>(FVisMessage, FVisShared, MessageWindow());
     if (FVisThread->Ready())
         FVisThread->SetVisScale(FVisScale);
 
@@ -232,6 +232,10 @@ void TBASSPlayer::SetMode(TPlayerMode NewMode)
             FVisThread->NotifyHost(ntfMode, 4);
             if (NewMode == plmPlaying && FVisThread->Suspended())
                 FVisThread->StartOutput();
+            // The 25 ms timer hands the position to the host, so it runs while a host is
+            // linked even when nobody takes the spectrum levels.
+            if (NewMode == plmPlaying && (FChannelKind != ckPlugin || FPluginStarted))
+                EnableSpectrumTimer();
         }
     }
 

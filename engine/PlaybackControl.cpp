@@ -278,8 +278,18 @@ void TBASSPlayer::PlayerWndProc(uint32_t Msg, WPARAM wParam, LPARAM lParam)
         } else if (wParam == cmdLink && lParam != 0) {
             FVisThread->SetHostThread(reinterpret_cast<const TVisLink*>(lParam)->HostThread);
             FVisConnected = true;
+            // A host that links mid-track learns the mode and the track at once instead
+            // of at the next change.
+            if (FVisShared) {
+                FVisShared->Mode = static_cast<uint32_t>(FMode);
+                FVisThread->NotifyHost(ntfMode, 4);
+            }
+            SendVisInfo(2);
+            SendVisInfo(3);
             if (FMode == plmPlaying && FVisThread->Suspended())
                 FVisThread->StartOutput();
+            if (FMode == plmPlaying && (FChannelKind != ckPlugin || FPluginStarted))
+                EnableSpectrumTimer();  // the position for the host
         } else if (wParam == cmdUnlink) {
             FVisConnected = false;
             if (!FVisThread->Suspended())
@@ -332,7 +342,7 @@ void TBASSPlayer::PlayerWndProc(uint32_t Msg, WPARAM wParam, LPARAM lParam)
             OnPluginStartPlay(this, reinterpret_cast<PChannelInfo>(lParam));
         if (FVisThread)
             FVisThread->SetStreamFormat(FChannel, FStreamInfo.SampleRate, FStreamInfo.Channels);
-        if (OnNewFFTData)
+        if (OnNewFFTData || FVisConnected)
             EnableSpectrumTimer();
         SetSoundEffects(FEffectFlags);
         break;

@@ -109,10 +109,25 @@ public:
 
     std::optional<uint64_t> lengthFrames() const override { return length_; }
 
+    // Ogg: where the stream's final page begins, as a granule position (see seek()).
+    void setFinalPageGranule(int64_t granule) { finalPageGranule_ = granule; }
+
     bool seek(uint64_t frame) override {
         if (length_ && frame > *length_) return false;
+        // FFmpeg's Ogg demuxer gives wrong timestamps after a seek that lands on the stream's
+        // final page (its first-packet reckoning skips end-of-stream pages). A frame on that
+        // page is reached from the page before, decoding on up to it.
+        uint64_t from = frame;
+        if (ogg_ && finalPageGranule_ > 0) {
+            const int64_t start = stream_->start_time != AV_NOPTS_VALUE
+                                      ? av_rescale_q(stream_->start_time, stream_->time_base,
+                                                     AVRational{1, static_cast<int>(format_.rate)})
+                                      : 0;
+            const int64_t finalPage = finalPageGranule_ - start;
+            if (finalPage > 0 && static_cast<int64_t>(frame) >= finalPage) from = static_cast<uint64_t>(std::max<int64_t>(0, finalPage - 4096));
+        }
         const AVRational tb = stream_->time_base;
-        int64_t ts = av_rescale_q(static_cast<int64_t>(frame), AVRational{1, static_cast<int>(format_.rate)}, tb);
+        int64_t ts = av_rescale_q(static_cast<int64_t>(from), AVRational{1, static_cast<int>(format_.rate)}, tb);
         if (stream_->start_time != AV_NOPTS_VALUE) ts += stream_->start_time;
         if (avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, 0) < 0 &&
             avformat_seek_file(format_ctx_.get(), stream_->index, INT64_MIN, ts, ts, AVSEEK_FLAG_ANY) < 0) {
@@ -438,6 +453,7 @@ private:
     int convertFor_ = -1;
     AVStream* stream_ = nullptr;
     bool ogg_ = false;
+    int64_t finalPageGranule_ = -1;
 
     SourceFormat format_;
     std::optional<uint64_t> length_;
@@ -452,6 +468,8 @@ private:
 struct OggLink {
     uint64_t start = 0;
     uint64_t size = 0;
+    int64_t finalPageGranule = -1;  // granule at which its final page begins (-1: unknown)
+    int64_t lastGranule = -1;
 };
 
 // Walks the Ogg page headers of the region and splits it where a new logical stream begins
@@ -475,6 +493,13 @@ std::vector<OggLink> findOggLinks(const ByteInput& region) {
         if (bos && !inBosGroup) links.push_back({pos, 0});
         inBosGroup = bos;
         if (links.empty()) break;  // data before any stream's first page: not a chain we follow
+        uint64_t bits = 0;
+        for (int i = 7; i >= 0; --i) bits = (bits << 8) | header[6 + i];
+        const auto granule = static_cast<int64_t>(bits);
+        if (granule >= 0) {  // -1: no packet ends on this page
+            links.back().finalPageGranule = links.back().lastGranule;
+            links.back().lastGranule = granule;
+        }
         pos += 27 + segments + body;
     }
     for (size_t i = 0; i < links.size(); ++i)
@@ -564,7 +589,9 @@ private:
 
     std::unique_ptr<FileSource> openLink(const OggLink& link) const {
         const void* file = mem_ ? memory_ : static_cast<const void*>(path_.c_str());
-        return std::make_unique<FileSource>(mem_, file, offset_ + link.start, link.size);
+        auto source = std::make_unique<FileSource>(mem_, file, offset_ + link.start, link.size);
+        source->setFinalPageGranule(link.finalPageGranule);
+        return source;
     }
 
     FileSource& current() { return open_ ? *open_ : *first_; }
@@ -608,11 +635,16 @@ std::unique_ptr<Source> openFileSource(bool mem, const void* file, uint64_t offs
     auto source = std::make_unique<FileSource>(mem, file, offset, length);
     if (!source->isOgg()) return source;
     auto links = findOggLinks(source->region());
-    if (links.size() < 2) return source;
+    if (links.size() < 2) {
+        if (links.size() == 1 && links[0].size == source->region().knownSize().value_or(0))
+            source->setFinalPageGranule(links[0].finalPageGranule);
+        return source;
+    }
     // The first link is reopened over its own part, so that its length is its own.
     const uint64_t size = source->region().knownSize().value_or(0);
     source.reset();
     auto first = std::make_unique<FileSource>(mem, file, offset + links[0].start, links[0].size);
+    first->setFinalPageGranule(links[0].finalPageGranule);
     return std::make_unique<OggChainSource>(std::move(first), std::move(links), mem, file, offset, size);
 }
 

@@ -242,6 +242,11 @@ private:
 
     void run() {
         std::vector<uint8_t> chunk(kChunkBytes);
+        if (!live_ && total_) {
+            // The file's announced size, within reason (a server may claim anything).
+            std::lock_guard lock(mutex_);
+            data_.reserve(static_cast<size_t>(std::min<uint64_t>(*total_, 64u << 20)));
+        }
         bool whole = false;
         for (;;) {
             {

@@ -7,7 +7,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <map>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 namespace {
@@ -84,6 +86,35 @@ bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam)
         return false;
     QCoreApplication::postEvent(it->second, new PostedMessage(msg, wParam, lParam));
     return true;
+}
+
+bool SendMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    Receiver* receiver = nullptr;
+    {
+        std::lock_guard lock(registryMutex);
+        auto it = registry.find(window);
+        if (it == registry.end())
+            return false;
+        receiver = it->second;
+    }
+    // UI thread only: the window cannot be destroyed while its own thread is in here.
+    if (receiver->proc)
+        receiver->proc(msg, wParam, lParam);
+    return true;
+}
+
+uint32_t RegisterWindowMessage(const char* name)
+{
+    static std::mutex namesMutex;
+    static std::map<std::string, uint32_t> names;
+    if (!name || !*name)
+        return 0;
+    std::lock_guard lock(namesMutex);
+    auto [it, added] = names.emplace(name, 0);
+    if (added)
+        it->second = 0xC000u + static_cast<uint32_t>(names.size() - 1);
+    return it->second;
 }
 
 void ProcessMessages()

@@ -45,6 +45,15 @@ bool PostMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Lets the UI thread's event loop handle whatever is pending ("process messages").
 void ProcessMessages();
 
+// Calls the window's procedure at once on the calling thread, which must be the UI thread
+// (SendMessage). False when the window no longer exists.
+bool SendMessage(HWND window, uint32_t msg, WPARAM wParam, LPARAM lParam);
+
+// The number of a message named by text (RegisterWindowMessage): the same text gives the
+// same number for the life of the process, numbers start at 0xC000 so they never meet a
+// WM_USER-based message. 0 for an empty name.
+uint32_t RegisterWindowMessage(const char* name);
+
 // Nested message handling on the UI thread: a message box waiting for its answer, a wait
 // that processes messages, or any event loop run inside the main one. The code below such a
 // round on the stack is still running, so nothing it uses may be destroyed until the round

@@ -87,6 +87,55 @@ TEST_F(Offline, ChainedOggLengthPositionAndSeekingCoverEveryLink) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
 }
 
+// A rising sweep: no two stretches of it are alike, so sound after a seek can be matched to
+// exactly one place in the file.
+Pcm sweep(double seconds, double from) {
+    Pcm pcm;
+    const auto frames = static_cast<size_t>(seconds * 44100);
+    pcm.samples.resize(frames * 2);
+    for (size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / 44100;
+        const auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * (from * t + 40 * t * t)));
+        pcm.samples[i * 2] = pcm.samples[i * 2 + 1] = v;
+    }
+    return pcm;
+}
+
+TEST_F(Offline, OggSeeksAreSampleExactUpToTheLastPageOfEveryLink) {
+    // The demuxer's timestamps after landing on a stream's final page are wrong; seeks there
+    // used to play sound from thousands of frames earlier than the position said.
+    const std::string single = fixtureDir() + "/sweep.ogg", second = fixtureDir() + "/sweep2.ogg";
+    encodeFile(single, "ogg", "libvorbis", sweep(3.0, 200));
+    encodeFile(second, "ogg", "libvorbis", sweep(2.0, 500));
+    auto bytes = readFile(single);
+    const auto more = readFile(second);
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    const std::string chained = fixtureDir() + "/sweeps.ogg";
+    writeFile(chained, bytes);
+
+    for (const std::string* path : {&single, &chained}) {
+        SCOPED_TRACE(*path);
+        const DWORD ch = BASS_StreamCreateFile(FALSE, path->c_str(), 0, 0, BASS_STREAM_DECODE);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        const QWORD length = BASS_StreamGetLength(ch);
+        std::vector<int16_t> through(length / 2);
+        ASSERT_EQ(BASS_ChannelGetData(ch, through.data(), static_cast<DWORD>(length)), length);
+        const size_t frames = length / 4;
+        const size_t link = 132300;  // the first link's length in the chained file
+        for (size_t target : {size_t{1000}, size_t{54321}, frames / 2, link - 3000, link - 20, link + 5000,
+                              frames - 30000, frames - 9000, frames - 1024}) {
+            if (target >= frames) continue;  // the second link's targets, in the single file
+            SCOPED_TRACE(target);
+            ASSERT_TRUE(BASS_ChannelSetPosition(ch, target * 4));
+            std::vector<int16_t> part(2 * std::min<size_t>(1000, frames - target));
+            const auto want = static_cast<DWORD>(part.size() * 2);
+            ASSERT_EQ(BASS_ChannelGetData(ch, part.data(), want), want);
+            EXPECT_TRUE(std::equal(part.begin(), part.end(), through.begin() + static_cast<ptrdiff_t>(target * 2)));
+        }
+        BASS_StreamFree(ch);
+    }
+}
+
 TEST_F(Offline, EmptyWavHasLengthZeroAndEndsAtOnce) {
     // The 44-byte header of a 16-bit stereo 44100 Hz WAV file with an empty data chunk.
     const std::vector<uint8_t> header = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',

@@ -80,6 +80,12 @@ long firstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& 
     return a.size() == b.size() ? -1 : static_cast<long>(std::min(a.size(), b.size()) / 2);
 }
 
+// A sync count read under its lock (the callbacks run on the sync thread).
+int countOf(SyncCounter& counter) {
+    std::lock_guard lock(counter.mutex);
+    return counter.count;
+}
+
 bool hasEntry(const char* list, const std::string& wanted) {
     for (const std::string& e : listEntries(list))
         if (e == wanted) return true;
@@ -155,8 +161,8 @@ TEST_F(Network, HttpFileDownloadsPlaysAndBecomesExact) {
     const auto rest = renderUntilStopped(h, 60);
     EXPECT_TRUE(downloaded.waitFor(1));
     EXPECT_TRUE(ended.waitFor(1));
-    EXPECT_EQ(downloaded.count, 1);
-    EXPECT_EQ(ended.count, 1);
+    EXPECT_EQ(countOf(downloaded), 1);
+    EXPECT_EQ(countOf(ended), 1);
     EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD), size);
 
     // After the download: the length is the local file's exact one, the tags are there and
@@ -225,7 +231,7 @@ TEST_F(Network, SlowDownloadWithoutSizeReportsProgress) {
 
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
     const auto start = Clock::now();
-    while (downloaded.count == 0 && Clock::now() - start < std::chrono::seconds(20)) {
+    while (countOf(downloaded) == 0 && Clock::now() - start < std::chrono::seconds(20)) {
         render(4410);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -258,8 +264,8 @@ TEST_F(Network, DroppedConnectionEndsTheStreamOnce) {
     EXPECT_GT(seconds, 8.0);
     EXPECT_LT(seconds, 12.0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(downloaded.count, 0);
-    EXPECT_EQ(ended.count, 1);
+    EXPECT_EQ(countOf(downloaded), 0);
+    EXPECT_EQ(countOf(ended), 1);
     BASS_StreamFree(h);
 }
 

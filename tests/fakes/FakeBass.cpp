@@ -405,6 +405,22 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length)
 {
     control.getDataCalls++;
     FakeChannel* c = control.Find(handle);
+    if (c && !buffer && length == 0)
+        return control.buffered;
+    if (c && buffer && (length == BASS_DATA_FFT2048 || length == (BASS_DATA_FFT2048 | BASS_DATA_FFT_INDIVIDUAL))) {
+        control.calls.push_back("BASS_ChannelGetData(" + std::to_string(handle) + "," + std::to_string(length) + ")");
+        const size_t n = length == BASS_DATA_FFT2048 ? 1024 : 1024 * c->source.chans;
+        float* out = static_cast<float*>(buffer);
+        for (size_t i = 0; i < n; ++i)
+            out[i] = i < control.fft2048.size() ? control.fft2048[i] : 0.0f;
+        return static_cast<DWORD>(n * sizeof(float));
+    }
+    if (c && buffer && !(length & 0x80000000u)) {
+        control.calls.push_back("BASS_ChannelGetData(" + std::to_string(handle) + "," + std::to_string(length) + ")");
+        const size_t n = std::min<size_t>(length / 2, control.samples.size());
+        std::copy_n(control.samples.begin(), n, static_cast<int16_t*>(buffer));
+        return static_cast<DWORD>(n * 2);
+    }
     if (!c || control.fft.empty() || length != BASS_DATA_FFT512 || !buffer)
         return 0xFFFFFFFFu;
     float* out = static_cast<float*>(buffer);

@@ -95,6 +95,9 @@ struct FakeBassControl {
     std::map<uint32_t, FakeChannel> channels;
     uint32_t nextHandle = 100;
     std::vector<float> fft;             // BASS_ChannelGetData(FFT512); empty: fails (-1)
+    std::vector<float> fft2048;         // FFT2048 (| FFT_INDIVIDUAL): magnitudes, missing ones 0
+    std::vector<int16_t> samples;       // sample data, given from the start on every call
+    uint32_t buffered = 0;              // BASS_ChannelGetData(handle, NULL, 0)
     int getDataCalls = 0;
 
     void Reset() { *this = FakeBassControl(); }
