@@ -246,6 +246,7 @@ void TForm1::PlayTrack(int n)
     if (!Player_ || n < 1 || n > static_cast<int>(Tracks_.size()))
         return;
     FEndedInPause = false;
+    FStoppedOnRequest = false;
     Player_->Open(Tracks_[static_cast<size_t>(n - 1)]);
     // A failed open has shown a box, whose event loop handled other messages meanwhile.
     if (Player_)
@@ -369,6 +370,12 @@ void TForm1::N6Click()
         MoveOnAfterTrackEnd();
         return;
     }
+    if (FStoppedOnRequest && Player_->Mode() == plmStopped) {
+        // Stopped through the desktop's remote control: the track starts again.
+        FStoppedOnRequest = false;
+        Player_->Play();
+        return;
+    }
     Player_->SetPaused(false);
 }
 
@@ -449,7 +456,7 @@ void TForm1::Label1MouseLeave()
 
 void TForm1::StopPlayback()
 {
-    if (!Player_ || closed_)
+    if (!Player_ || Closing())
         return;
     // The engine stops only a playing track: a paused one is resumed for the stop.
     if (Player_->Mode() == plmPaused)
@@ -457,6 +464,7 @@ void TForm1::StopPlayback()
     FSkipAutoNext = true;  // this stop is not the end of a track
     Player_->Stop();
     FSkipAutoNext = false;
+    FStoppedOnRequest = Player_->Mode() == plmStopped;
 }
 
 void TForm1::N3Click()

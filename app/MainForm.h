@@ -120,6 +120,7 @@ private:
     bool sessionEnding_ = false;
     bool closeDeferred_ = false;  // asked for inside a nested event loop; runs when it returns
     bool FEndedInPause = false;   // the track ended while paused; "Воспроизвести" moves on
+    bool FStoppedOnRequest = false; // StopPlayback stopped the track; "Воспроизвести" restarts it
     std::unique_ptr<TBASSPlayer> Player_;
     std::vector<std::string> Tracks_;
     std::mt19937 rng_;

@@ -337,14 +337,7 @@ void TMprisService::PlayPause()
 
 void TMprisService::Play()
 {
-    TBASSPlayer* player = form_.Player();
-    if (!player)
-        return;
-    // "Воспроизвести" resumes a paused track; after Stop the track starts again.
-    if (player->Mode() == plmStopped || player->Mode() == plmReady)
-        player->Play();
-    else
-        form_.N6Click();
+    form_.N6Click();
 }
 
 void TMprisService::Stop()

@@ -163,6 +163,15 @@ void TBASSPlayer::TimerTick()
     if (active != BASS_ACTIVE_PLAYING && active != BASS_ACTIVE_STALLED)
         return;
 
+    // Running only for a linked visualization host: it needs the position, not the levels.
+    if (!OnNewFFTData) {
+        if (FVisConnected && FVisThread)
+            FVisThread->SetVisPosition(GetPosition());
+        if (FTimer)
+            FTimer->SetEnabled(true);
+        return;
+    }
+
     float fft[512];
     if (bass::BASS_ChannelGetData(FChannel, fft, BASS_DATA_FFT512) == 0xFFFFFFFFu) {
         FBandOut.fill(0);
