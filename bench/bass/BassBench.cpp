@@ -8,9 +8,12 @@
 // - CPU time of playing it in real time for N seconds (default 60) through SDL's dummy
 //   output, against `mpv --no-video --ao=null --end=N FILE` (ratio <= 1 means we use no more);
 // - resident memory while streaming the whole file (it should stay flat: no whole-file
-//   buffering).
-// Usage: bass_bench [--realtime-seconds N] [benchmark flags]. The files are generated once
-// into the build folder by FFmpeg's own MP3 and Vorbis encoders.
+//   buffering);
+// - CPU time at rest over N seconds (default 60), given per minute: right after BASS_Init
+//   with nothing playing, and with the file paused after a second of play, against a paused
+//   `mpv --no-video --ao=null --pause FILE` (both measured after a 2 s settling time).
+// Usage: bass_bench [--realtime-seconds N] [--rest-seconds N] [benchmark flags]. The files
+// are generated once into the build folder by FFmpeg's own MP3 and Vorbis encoders.
 #include "Fixtures.h"
 #include "bass.h"
 
@@ -18,6 +21,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -31,6 +35,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -45,6 +50,8 @@ std::string gOgg;
 int gRealtimeSeconds = 60;
 double gOurDecode = 0, gOurCpu = 0, gPeerCpu = 0;
 double gOurChannel[2] = {0, 0}, gPeerChannel[2] = {0, 0};  // decoding channel: MP3, Ogg
+int gRestSeconds = 60;
+double gIdleCpu = -1, gPausedCpu = -1, gPeerPausedCpu = -1;  // CPU seconds per minute
 long gRssStartKb = 0, gRssMaxKb = 0;
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -60,6 +67,10 @@ long rssKb() {
     std::string line;
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (gIdleCpu >= 0 || gPausedCpu >= 0)
+        std::printf("at rest, CPU per minute (measured over %d s): library idle after BASS_Init %.3f s, library "
+                    "paused %.3f s, mpv --ao=null paused %.3f s\n",
+                    gRestSeconds, gIdleCpu, gPausedCpu, gPeerPausedCpu);
     return 0;
 }
 
@@ -213,12 +224,99 @@ void BM_PeerMpvNullCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_PeerMpvNullCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// CPU at rest: settles for 2 s, then measures over gRestSeconds; returns seconds per minute.
+double restingCpuPerMinute() {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double before = processCpu();
+    std::this_thread::sleep_for(std::chrono::seconds(gRestSeconds));
+    return (processCpu() - before) * 60.0 / gRestSeconds;
+}
+
+void BM_LibraryIdleCpu(benchmark::State& state) {
+    for (auto _ : state) {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        BASS_Init(1, 44100, 0, nullptr, nullptr);
+        gIdleCpu = restingCpuPerMinute();
+        BASS_Free();
+        state.SetIterationTime(gIdleCpu);
+    }
+}
+BENCHMARK(BM_LibraryIdleCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_LibraryPausedCpu(benchmark::State& state) {
+    for (auto _ : state) {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        BASS_Init(1, 44100, 0, nullptr, nullptr);
+        const DWORD ch = BASS_StreamCreateFile(FALSE, gFile.c_str(), 0, 0, 0);
+        BASS_ChannelPlay(ch, FALSE);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        BASS_ChannelPause(ch);
+        gPausedCpu = restingCpuPerMinute();
+        BASS_Free();
+        state.SetIterationTime(gPausedCpu);
+    }
+}
+BENCHMARK(BM_LibraryPausedCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// CPU seconds (user + system) of a running process so far, from /proc; < 0 when gone.
+double childCpu(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : text.substr(close + 2)) {
+        if (c == ' ') fields.push_back(std::move(field)), field.clear();
+        else field += c;
+    }
+    if (fields.size() < 13) return -1;
+    // Fields 14 and 15 of the line (utime, stime) are 12 and 13 after the command name.
+    return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+void BM_PeerMpvPausedCpu(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<std::string> args = {"mpv", "--no-config", "--no-video", "--ao=null", "--really-quiet", "--pause", gFile};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            state.SkipWithError("mpv is not installed (scripts/install-deps.sh --bench)");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const double before = childCpu(pid);
+        std::this_thread::sleep_for(std::chrono::seconds(gRestSeconds));
+        const double after = childCpu(pid);
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (before < 0 || after < 0) {
+            state.SkipWithError("mpv ended early");
+            return;
+        }
+        gPeerPausedCpu = (after - before) * 60.0 / gRestSeconds;
+        state.SetIterationTime(gPeerPausedCpu);
+    }
+}
+BENCHMARK(BM_PeerMpvPausedCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--realtime-seconds") && i + 1 < argc) gRealtimeSeconds = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--rest-seconds") && i + 1 < argc) gRestSeconds = std::max(1, std::atoi(argv[++i]));
         else rest.push_back(argv[i]);
     }
     int count = static_cast<int>(rest.size());
@@ -247,5 +345,9 @@ int main(int argc, char** argv) {
     if (gRssStartKb > 0)
         std::printf("resident memory while streaming: %ld kB at the start, %ld kB at most (+%ld kB)\n", gRssStartKb,
                     gRssMaxKb, gRssMaxKb - gRssStartKb);
+    if (gIdleCpu >= 0 || gPausedCpu >= 0)
+        std::printf("at rest, CPU per minute (measured over %d s): library idle after BASS_Init %.3f s, library "
+                    "paused %.3f s, mpv --ao=null paused %.3f s\n",
+                    gRestSeconds, gIdleCpu, gPausedCpu, gPeerPausedCpu);
     return 0;
 }

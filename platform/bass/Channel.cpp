@@ -41,6 +41,7 @@ Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, Chan
         fail(BASS_ERROR_FORMAT);
     bytesPerFrame_ = format_.channels * ((format_.flags & BASS_SAMPLE_8BITS) ? 1 : 2);
     playRate_ = format_.rate;
+    lengthFrames_ = source_->lengthFrames();
     pcm_.resize(kChunkFrames * format_.channels);
     floats_.resize(kChunkFrames * format_.channels);
     if (decoding_) {
@@ -75,8 +76,10 @@ uint32_t Channel::rate() {
     return playRate_;
 }
 
-void Channel::seekTo(uint64_t frame) {
-    if (!source_->seek(frame)) fail(BASS_ERROR_POSITION);
+void Channel::seekTo(uint64_t frame) {  // under sourceMutex_ and mutex_
+    const bool moved = source_->seek(frame);
+    lengthFrames_ = source_->lengthFrames();
+    if (!moved) fail(BASS_ERROR_POSITION);
     fifo_.clear();
     fifoHead_ = 0;
     resampler_.reset();
@@ -92,12 +95,23 @@ void Channel::seekTo(uint64_t frame) {
 }
 
 void Channel::play(bool restart) {
+    auto ended = [this] {
+        return sourceEnded_ && fifoHead_ * 2 >= fifo_.size() &&
+               (state_ == ChannelState::Stopped || state_ == ChannelState::Ending);
+    };
+    {
+        std::lock_guard lock(mutex_);
+        if (freed_) fail(BASS_ERROR_HANDLE);
+        if (decoding_) fail(BASS_ERROR_DECODE);
+        if (!restart && !ended()) {
+            state_ = ChannelState::Playing;  // no seek: no wait for the source
+            return;
+        }
+    }
+    std::lock_guard source(sourceMutex_);
     std::lock_guard lock(mutex_);
     if (freed_) fail(BASS_ERROR_HANDLE);
-    if (decoding_) fail(BASS_ERROR_DECODE);
-    const bool ended = sourceEnded_ && fifoHead_ * 2 >= fifo_.size() &&
-                       (state_ == ChannelState::Stopped || state_ == ChannelState::Ending);
-    if (restart || ended) seekTo(0);
+    if (restart || ended()) seekTo(0);
     state_ = ChannelState::Playing;
 }
 
@@ -132,7 +146,7 @@ DWORD Channel::activity() {
 
 std::optional<QWORD> Channel::lengthBytes() {
     std::lock_guard lock(mutex_);
-    if (auto frames = source_->lengthFrames()) return *frames * bytesPerFrame_;
+    if (lengthFrames_) return *lengthFrames_ * bytesPerFrame_;
     return std::nullopt;
 }
 
@@ -146,6 +160,9 @@ Channel::Heard Channel::heardAt(uint64_t device) const {
     const Mark& first = marks_.front();
     if (device <= first.device) return {first.src, first.proc};
     for (const Mark& m : marks_) {
+        // Between two blocks (the channel was paused, stalled or not yet started there):
+        // what is heard is where the next block begins.
+        if (device < m.device) return {m.src, m.proc};
         if (device < m.device + m.frames) {
             const double into = static_cast<double>(device - m.device) * m.step;
             return {m.src + into, m.proc + into};
@@ -160,11 +177,12 @@ QWORD Channel::position() {
     std::lock_guard lock(mutex_);
     if (decoding_) return decodedFrames_ * bytesPerFrame_;
     double frame = std::max(0.0, heardAt(heardDeviceFrame()).src);
-    if (auto length = source_->lengthFrames()) frame = std::min(frame, static_cast<double>(*length));
+    if (lengthFrames_) frame = std::min(frame, static_cast<double>(*lengthFrames_));
     return static_cast<QWORD>(frame) * bytesPerFrame_;
 }
 
 void Channel::setPosition(QWORD pos) {
+    std::lock_guard source(sourceMutex_);
     std::lock_guard lock(mutex_);
     if (kind_ == ChannelKind::Music && isMusicSeconds(pos)) {
         seekTo(uint64_t{pos & 0xFFFF} * format_.rate);
@@ -205,13 +223,6 @@ void Channel::attributes(DWORD* freq, DWORD* volume, int* pan) {
 
 void Channel::process(size_t frames) {
     const size_t samples = frames * format_.channels;
-    if (!dsps_.empty()) {
-        dspScratch_ = dsps_;  // a callback may add or remove DSPs
-        for (const Dsp& d : dspScratch_) {
-            d.proc(d.handle, handle_, pcm_.data(), static_cast<DWORD>(samples * sizeof(int16_t)), d.user);
-            if (freed_) return;
-        }
-    }
     for (size_t i = 0; i < samples; ++i) floats_[i] = static_cast<float>(pcm_[i]) / 32768.0f;
     for (Fx& fx : effects_) fx.effect->process(floats_.data(), frames);
 
@@ -225,12 +236,29 @@ void Channel::process(size_t frames) {
     resampler_.push(floats_.data(), frames, fifo_);
 }
 
+// The source (a STREAMPROC for user streams) and the DSP callbacks run under sourceMutex_
+// only: calls on this channel from other threads that do not touch the source (state,
+// positions, levels, data, attributes, syncs, effects) never wait for them.
 void Channel::produce(size_t deviceFrames) {
+    std::lock_guard source(sourceMutex_);
     bool loopedEmpty = false;
-    while (!freed_ && !sourceEnded_ && fifo_.size() / 2 - fifoHead_ < deviceFrames) {
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (freed_ || sourceEnded_ || state_ != ChannelState::Playing || fifo_.size() / 2 - fifoHead_ >= deviceFrames)
+                return;
+            dspScratch_ = dsps_;  // a callback may add or remove DSPs
+        }
         ReadStatus status = ReadStatus::Ok;
         const size_t n = source_->read(pcm_.data(), kChunkFrames, status);
+        const auto bytes = static_cast<DWORD>(n * format_.channels * sizeof(int16_t));
+        for (size_t i = 0; n > 0 && i < dspScratch_.size() && !freed_; ++i)
+            dspScratch_[i].proc(dspScratch_[i].handle, handle_, pcm_.data(), bytes, dspScratch_[i].user);
+
+        std::lock_guard lock(mutex_);
+        if (freed_) return;
         stalled_ = n == 0 && status == ReadStatus::Stalled;
+        lengthFrames_ = source_->lengthFrames();
         if (n > 0) {
             process(n);
             loopedEmpty = false;
@@ -243,16 +271,22 @@ void Channel::produce(size_t deviceFrames) {
             resampler_.flush(fifo_);
             sourceEnded_ = true;
         } else if (n == 0) {
-            break;
+            return;
         }
     }
 }
 
 bool Channel::mix(float* mix, size_t frames, uint64_t at) {
-    std::lock_guard lock(mutex_);
-    if (freed_ || state_ != ChannelState::Playing) return false;
+    {
+        std::lock_guard lock(mutex_);
+        if (freed_) return false;
+        if (state_ == ChannelState::Ending) return true;  // its end is still to be heard
+        if (state_ != ChannelState::Playing) return false;
+    }
     produce(frames);
+    std::lock_guard lock(mutex_);
     if (freed_) return false;
+    if (state_ != ChannelState::Playing) return state_ == ChannelState::Ending;
     const size_t available = fifo_.size() / 2 - fifoHead_;
     const size_t k = std::min(available, frames);
 
@@ -294,10 +328,10 @@ void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
     state_ = ChannelState::Stopped;
     for (const Sync& s : syncs_) {
         if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
-        syncs.post([s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+        syncs.post(handle_, s.handle, [s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
     }
     if (flags_ & BASS_STREAM_AUTOFREE) {
-        syncs.post([channel = handle_] {
+        syncs.post(handle_, 0, [channel = handle_] {
             try {
                 if (auto c = Library::instance().takeChannel(channel)) c->markFreed();
             } catch (...) {
@@ -308,10 +342,18 @@ void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
 }
 
 void Channel::markFreed() {
-    std::lock_guard lock(mutex_);
-    freed_ = true;
-    state_ = ChannelState::Stopped;
-    if (auto mixer = mixer_.lock()) mixer->remove(this);
+    {
+        // Waits for a running STREAMPROC or DSP (unless called from inside one): once the
+        // channel is freed, none of its callbacks runs any more.
+        std::lock_guard source(sourceMutex_);
+        std::lock_guard lock(mutex_);
+        freed_ = true;
+        state_ = ChannelState::Stopped;
+        if (auto mixer = mixer_.lock()) mixer->remove(this);
+    }
+    // Outside the lock, since a running sync of this channel may still call the library on
+    // it: what is queued is dropped, and a running one is waited for.
+    if (auto syncs = Library::instance().syncThread()) syncs->cancelChannel(handle_);
 }
 
 // ---- syncs, DSPs, effects ----
@@ -327,8 +369,12 @@ HSYNC Channel::addSync(DWORD type, QWORD param, SYNCPROC* proc, void* user) {
 }
 
 bool Channel::removeSync(HSYNC sync) {
-    std::lock_guard lock(mutex_);
-    return std::erase_if(syncs_, [sync](const Sync& s) { return s.handle == sync; }) > 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (std::erase_if(syncs_, [sync](const Sync& s) { return s.handle == sync; }) == 0) return false;
+    }
+    if (auto syncs = Library::instance().syncThread()) syncs->cancelSync(sync);
+    return true;
 }
 
 void Channel::fireSyncs(DWORD type, uintptr_t data) {
@@ -337,13 +383,14 @@ void Channel::fireSyncs(DWORD type, uintptr_t data) {
     if (freed_ || !syncThread) return;
     for (const Sync& s : syncs_) {
         if ((s.type & 0xFFFF) != type) continue;
-        syncThread->post([s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
+        syncThread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
     }
 }
 
 HDSP Channel::addDsp(DSPPROC* proc, void* user, int priority) {
     if (!proc) fail(BASS_ERROR_ILLPARAM);
     const HDSP handle = Library::instance().newHandle();
+    std::lock_guard source(sourceMutex_);  // a removed DSP is not running when this returns
     std::lock_guard lock(mutex_);
     // Higher priorities run first; equal priorities in the order they were set.
     auto at = std::find_if(dsps_.begin(), dsps_.end(), [priority](const Dsp& d) { return d.priority < priority; });
@@ -352,6 +399,7 @@ HDSP Channel::addDsp(DSPPROC* proc, void* user, int priority) {
 }
 
 bool Channel::removeDsp(HDSP dsp) {
+    std::lock_guard source(sourceMutex_);  // waits for the running DSPs (unless called from one)
     std::lock_guard lock(mutex_);
     return std::erase_if(dsps_, [dsp](const Dsp& d) { return d.handle == dsp; }) > 0;
 }
@@ -413,6 +461,8 @@ size_t Channel::historyBefore(uint64_t end, size_t frames, float* out) const {
 }
 
 DWORD Channel::level() {
+    std::unique_lock source(sourceMutex_, std::defer_lock);
+    if (decoding_) source.lock();  // a decoding channel reads its source right here
     std::lock_guard lock(mutex_);
     if (decoding_) return decodedLevel();
     if (state_ != ChannelState::Playing && state_ != ChannelState::Ending) fail(BASS_ERROR_NOPLAY);
@@ -433,6 +483,8 @@ DWORD Channel::level() {
 }
 
 DWORD Channel::data(void* buffer, DWORD length) {
+    std::unique_lock source(sourceMutex_, std::defer_lock);
+    if (decoding_) source.lock();  // a decoding channel reads its source right here
     std::lock_guard lock(mutex_);
     if (decoding_) return decodedData(buffer, length);
     const uint64_t end = static_cast<uint64_t>(std::max(0.0, heardAt(heardDeviceFrame()).proc));
@@ -526,7 +578,7 @@ size_t Channel::decode(void* out, size_t frames) {
         if (auto syncThread = Library::instance().syncThread()) {
             for (const Sync& s : syncs_) {
                 if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
-                syncThread->post([s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+                syncThread->post(handle_, s.handle, [s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
             }
         }
     }

@@ -3,16 +3,20 @@
 // state, syncs, and the record of which of its frames went into which device frames, so
 // that positions, levels and data describe what is being heard.
 //
-// Locking: every member takes the channel's own recursive lock, so library calls made from
-// a callback that runs under it (DSP callbacks and stream procedures on the mixer thread)
-// may reach the same channel again. The lock is never held while waiting for another
-// thread. Sync callbacks run on the sync thread, under no lock.
+// Locking: two recursive locks. mutex_ guards the channel's state and is held only briefly,
+// never while a user callback runs. sourceMutex_ is held (by the mixer thread) while the
+// source is read (STREAMPROCs) and the DSP callbacks run, and by calls that touch the source
+// (seeking, the source's tags, adding and removing DSPs): only those wait for a slow
+// callback; everything else on the channel (state, positions, levels, data, attributes,
+// syncs, effects) answers at once. Order: sourceMutex_ before mutex_. Sync callbacks run on
+// the sync thread, under no lock.
 #pragma once
 
 #include "CBoundary.h"
 #include "Resampler.h"
 #include "Source.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -45,7 +49,7 @@ public:
     // A decoding channel (BASS_STREAM_DECODE) is never mixed: BASS_ChannelGetData pulls its
     // sound, in its own format, on the caller's thread.
     bool decoding() const { return decoding_; }
-    std::recursive_mutex& mutex() { return mutex_; }
+    std::recursive_mutex& mutex() { return sourceMutex_; }  // the lock for source()
     Source& source() { return *source_; }  // under mutex()
 
     BASS_CHANNELINFO info();
@@ -81,10 +85,13 @@ public:
     bool setEffectParameters(HFX fx, const void* params);  // false: out of range
     bool effectParameters(HFX fx, void* params);
 
-    void markFreed();  // after this, the channel neither plays nor calls anything
+    // After this, the channel neither plays nor calls anything (its queued syncs are dropped
+    // and a running one waited for, unless called from inside it). Not under mutex().
+    void markFreed();
 
     // Mixer thread: adds this channel's next `frames` device frames (stereo floats) to mix,
-    // as device frames `at`.. ; false when the channel is not playing.
+    // as device frames `at`.. ; false when the channel neither plays nor waits for its end
+    // to be heard (the mixer may then rest).
     bool mix(float* mix, size_t frames, uint64_t at);
     // The device has been heard up to `heard`: end syncs whose last frame is heard fire.
     void noticeHeard(uint64_t heard, SyncThread& syncs);
@@ -143,16 +150,18 @@ private:
     const DWORD handle_;
     const ChannelKind kind_;
     const bool decoding_;
+    std::recursive_mutex sourceMutex_;
     std::recursive_mutex mutex_;
     std::unique_ptr<Source> source_;
     std::weak_ptr<Mixer> mixer_;
     const uint32_t deviceRate_;
     SourceFormat format_;
+    std::optional<uint64_t> lengthFrames_;  // the source's, as of its last read or seek
     uint32_t bytesPerFrame_;
     DWORD flags_;
 
     ChannelState state_ = ChannelState::Stopped;
-    bool freed_ = false;
+    std::atomic<bool> freed_{false};
     bool sourceEnded_ = false;
     bool stalled_ = false;
     uint64_t endDeviceFrame_ = 0;

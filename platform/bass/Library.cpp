@@ -67,8 +67,12 @@ void Library::free() {
     }
     for (auto& [handle, channel] : channels) channel->markFreed();
     output.reset();  // SDL's thread stops pulling from the mixer
-    mixer.reset();   // the mixer thread ends (and drops its channels)
-    syncs.reset();   // queued sync callbacks run, then the thread ends
+    // Both threads are ended here, on this thread: a callback still running may hold the last
+    // reference to either object, and must not be the one left to wait for its own thread.
+    mixer->stop();   // the mixer thread ends
+    syncs->stop();   // queued sync callbacks run, then the thread ends
+    mixer.reset();
+    syncs.reset();
 }
 
 bool Library::initialised() const {

@@ -31,19 +31,27 @@ Mixer::Mixer(uint32_t rate, bool realtime, uint32_t bufferMs, std::shared_ptr<Sy
     const size_t wanted = static_cast<size_t>(uint64_t{rate_} * bufferMs / 1000);
     ringFrames_ = std::max<size_t>(2, (wanted + kBlockFrames - 1) / kBlockFrames) * kBlockFrames;
     ring_.assign(ringFrames_ * 2, 0);
+    idle_ = true;  // nothing plays yet
+    idleSince_ = std::chrono::steady_clock::now();
     thread_ = std::thread([this] { run(); });
 }
 
 Mixer::~Mixer() {
-    if (thread_.joinable()) {
-        {
-            std::lock_guard lock(ringMutex_);
-            stopping_ = true;
-        }
-        spaceReady_.notify_all();
-        dataReady_.notify_all();
-        thread_.join();
+    if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) {
+        thread_.detach();  // only reachable if the owner never stopped it; joining would abort
+        return;
     }
+    stop();
+}
+
+void Mixer::stop() {
+    {
+        std::lock_guard lock(ringMutex_);
+        stopping_ = true;
+    }
+    spaceReady_.notify_all();
+    dataReady_.notify_all();
+    if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
 }
 
 uint32_t Mixer::latencyFrames() const {
@@ -106,67 +114,102 @@ void Mixer::noticeHeard() {
 void Mixer::run() {
     std::vector<int16_t> block(kBlockFrames * 2);
     std::unique_lock lock(ringMutex_);
-    while (!stopping_) {
-        const auto period = std::chrono::milliseconds(std::max<uint32_t>(1, config().updatePeriodMs.load()));
-        spaceReady_.wait_for(lock, period, [this] {
-            return stopping_ || updateRequested_ || ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames;
-        });
-        updateRequested_ = false;
+    for (;;) {
+        if (idle_) {
+            // Nothing plays: sleep until a channel starts or the library ends. The output
+            // answers with silence meanwhile, without waking this thread.
+            spaceReady_.wait(lock, [this] { return stopping_ || startRequested_; });
+        } else {
+            const auto period = std::chrono::milliseconds(std::max<uint32_t>(1, config().updatePeriodMs.load()));
+            spaceReady_.wait_for(lock, period, [this] {
+                return stopping_ || updateRequested_ || startRequested_ ||
+                       ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames;
+            });
+        }
         if (stopping_) break;
+        updateRequested_ = false;
         if (startRequested_) {
             startRequested_ = false;
             dropQueuedSilence();
+            dataReady_.notify_all();  // an output making idle silence waits for the mix again
         }
         lock.unlock();
         noticeHeard();
         lock.lock();
         while (!stopping_ && ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames) {
-            const auto now = std::chrono::steady_clock::now();
-            if (idle_) {
-                const double elapsed = std::chrono::duration<double>(now - idleSince_).count();
-                if (static_cast<double>(idleFrames_) >= elapsed * rate_ + static_cast<double>(ringFrames_)) break;
-            }
             lock.unlock();
             const bool active = mixBlock(block.data(), kBlockFrames);
             lock.lock();
-            if (active) {
-                idle_ = false;
-            } else {
-                if (!idle_) {
-                    idle_ = true;
-                    idleSince_ = now;
-                    idleFrames_ = 0;
-                    idleStartWritten_ = ringWritten_;
-                }
-                idleFrames_ += kBlockFrames;
+            writeRing(block.data(), kBlockFrames);
+            if (!active) {
+                // This block was silence and nothing is left to play or to end: park.
+                idle_ = true;
+                idleSince_ = std::chrono::steady_clock::now();
+                idleBase_ = ringWritten_;
+                idleStartWritten_ = ringWritten_ - kBlockFrames;
             }
-            const size_t at = static_cast<size_t>(ringWritten_ % ringFrames_);  // blocks never wrap
-            std::memcpy(&ring_[at * 2], block.data(), kBlockFrames * 2 * sizeof(int16_t));
-            ringWritten_ += kBlockFrames;
             dataReady_.notify_all();
+            if (idle_) break;
         }
     }
+}
+
+void Mixer::writeRing(const int16_t* block, size_t frames) {
+    const size_t at = static_cast<size_t>(ringWritten_ % ringFrames_);
+    const size_t first = std::min(frames, ringFrames_ - at);
+    std::memcpy(&ring_[at * 2], block, first * 2 * sizeof(int16_t));
+    std::memcpy(&ring_[0], block + first * 2, (frames - first) * 2 * sizeof(int16_t));
+    ringWritten_ += frames;
+}
+
+// Output thread, ringMutex_ held by `lock`, mixer parked, ring empty: `frames` frames of
+// silence become device frames, no faster than real time plus the ring's length since the
+// idle spell began. Returns false when a channel started meanwhile (nothing was made).
+bool Mixer::fillIdleSilence(std::unique_lock<std::mutex>& lock, size_t frames) {
+    const double allowed = static_cast<double>(ringFrames_) +
+                           std::chrono::duration<double>(std::chrono::steady_clock::now() - idleSince_).count() * rate_;
+    const double ahead = static_cast<double>(ringRead_ + frames - idleBase_) - allowed;
+    if (ahead > 0) {
+        const auto wake = std::chrono::steady_clock::now() + std::chrono::duration<double>(ahead / rate_);
+        dataReady_.wait_until(lock, wake, [this] { return stopping_ || !idle_; });
+        if (stopping_ || !idle_) return false;
+    }
+    ringRead_ += frames;
+    ringWritten_ += frames;
+    mixed_.store(ringWritten_, std::memory_order_release);
+    return true;
 }
 
 void Mixer::pull(int16_t* out, size_t frames, uint32_t outputBufferFrames) {
     outputBufferFrames_ = outputBufferFrames;
     std::unique_lock lock(ringMutex_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    while (!stopping_ && ringWritten_ - ringRead_ < frames) {
-        if (dataReady_.wait_until(lock, deadline) == std::cv_status::timeout) break;
+    size_t done = 0;
+    bool tookMix = false;
+    while (done < frames && !stopping_) {
+        while (!stopping_ && !idle_ && ringWritten_ - ringRead_ < frames - done) {
+            if (dataReady_.wait_until(lock, deadline) == std::cv_status::timeout) break;
+        }
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(ringWritten_ - ringRead_, frames - done));
+        for (size_t i = 0; i < take; ++i) {
+            const size_t at = static_cast<size_t>((ringRead_ + i) % ringFrames_);
+            out[(done + i) * 2] = ring_[at * 2];
+            out[(done + i) * 2 + 1] = ring_[at * 2 + 1];
+        }
+        ringRead_ += take;
+        done += take;
+        tookMix |= take > 0;
+        if (done == frames || !idle_) break;  // complete, or the mixer is behind (underrun)
+        // Nothing plays and the ring is empty: the rest is silence.
+        std::fill(out + done * 2, out + frames * 2, int16_t{0});
+        if (fillIdleSilence(lock, frames - done)) done = frames;
     }
-    const size_t available = static_cast<size_t>(std::min<uint64_t>(ringWritten_ - ringRead_, frames));
-    for (size_t i = 0; i < available; ++i) {
-        const size_t at = static_cast<size_t>((ringRead_ + i) % ringFrames_);
-        out[i * 2] = ring_[at * 2];
-        out[i * 2 + 1] = ring_[at * 2 + 1];
-    }
-    std::fill(out + available * 2, out + frames * 2, int16_t{0});
-    ringRead_ += available;
+    std::fill(out + done * 2, out + frames * 2, int16_t{0});
     const uint64_t heard = ringRead_ > outputBufferFrames ? ringRead_ - outputBufferFrames : 0;
     if (heard > heard_.load()) heard_.store(heard, std::memory_order_release);
+    const bool wake = tookMix && !idle_;
     lock.unlock();
-    spaceReady_.notify_one();
+    if (wake) spaceReady_.notify_one();
 }
 
 void Mixer::update() {
@@ -189,12 +232,11 @@ void Mixer::channelStarted() {
 }
 
 // Mixer thread, ringMutex_ held, outside mixBlock. Only blocks mixed while no channel played
-// are dropped (never the unheard tail of a track), on block boundaries; the device frame
+// are dropped (never the unheard tail of a track); the device frame
 // count steps back with the ring so that positions and syncs stay those of what is heard.
 void Mixer::dropQueuedSilence() {
     if (!idle_) return;
-    const uint64_t firstUnread = (ringRead_ + kBlockFrames - 1) / kBlockFrames * kBlockFrames;
-    const uint64_t keep = std::max(firstUnread, idleStartWritten_);
+    const uint64_t keep = std::max(ringRead_, idleStartWritten_);
     if (ringWritten_ > keep) {
         mixed_.fetch_sub(ringWritten_ - keep, std::memory_order_acq_rel);
         ringWritten_ = keep;

@@ -27,7 +27,8 @@ public:
     static constexpr size_t kBlockFrames = 512;
 
     Mixer(uint32_t rate, bool realtime, uint32_t bufferMs, std::shared_ptr<SyncThread> syncs);
-    ~Mixer();  // ends the thread; must not be called on the mixer thread
+    ~Mixer();  // stop() unless stopped already
+    void stop();  // ends the mixer thread and waits for it; never on the mixer thread
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
 
@@ -60,7 +61,9 @@ public:
 
 private:
     void run();
-    bool mixBlock(int16_t* out, size_t frames);  // false: no channel was playing
+    bool mixBlock(int16_t* out, size_t frames);  // false: no channel was playing or ending
+    void writeRing(const int16_t* block, size_t frames);  // ringMutex_ held
+    bool fillIdleSilence(std::unique_lock<std::mutex>& lock, size_t frames);
     void noticeHeard();
     void dropQueuedSilence();
     std::vector<std::shared_ptr<Channel>> snapshot() const;
@@ -88,12 +91,14 @@ private:
     bool stopping_ = false;
     bool updateRequested_ = false;
     bool startRequested_ = false;
-    // While no channel plays, silence is made no faster than real time (plus the ring), so
-    // an output that takes frames as fast as they come (SDL's disk writer without delay)
-    // does not fill its file with silence at full speed.
+    // While no channel plays or ends, the mixer thread is parked (idle_): it waits, without
+    // any timed wake-up, until a channel starts or the library ends. The output then answers
+    // with silence itself (pull()), made no faster than real time (plus the ring), so an
+    // output that takes frames as fast as they come (SDL's disk writer without delay) does
+    // not fill its file with silence at full speed.
     bool idle_ = false;
     std::chrono::steady_clock::time_point idleSince_;
-    uint64_t idleFrames_ = 0;
+    uint64_t idleBase_ = 0;          // ring position when this idle spell began
     uint64_t idleStartWritten_ = 0;  // ring position of the first silent block of this idle spell
     std::thread thread_;
 

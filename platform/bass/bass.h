@@ -46,13 +46,20 @@
  *   - the mixer thread: decodes, calls STREAMPROCs and DSPPROCs, mixes;
  *   - the output's thread (SDL's audio thread): takes mixed sound from the mixer;
  *   - the sync thread: calls SYNCPROCs, one at a time, in the order their events happened.
- *   A STREAMPROC or DSPPROC runs while the library holds its channel's lock: it may call
+ *   A STREAMPROC or DSPPROC runs under its channel's source lock only: calls on that
+ *   channel from other threads that do not touch its source (state, positions, levels,
+ *   data, attributes, pause/stop/play without a restart, syncs, effects) answer at once,
+ *   while seeking, restarting, tags, adding or removing a DSP and freeing the channel wait
+ *   for the running callback (so that after BASS_StreamFree or BASS_ChannelRemoveDSP has
+ *   returned, the callback is not running and is not called again). A callback may call
  *   any function on its own or another channel (even BASS_StreamFree of its own channel),
- *   but must not wait for another thread that is itself calling the library on the same
- *   channel, and should return quickly (the output underruns otherwise).
+ *   and should return quickly (the output underruns otherwise).
  *   From any callback, BASS_Free fails (BASS_ERROR_UNKNOWN) instead of waiting for itself,
  *   and AUBADINE_BASS_Render must not be called. A SYNCPROC holds no library lock and may
- *   call anything else, including freeing its own channel.
+ *   call anything else, including freeing its own channel. Once BASS_ChannelRemoveSync or
+ *   BASS_StreamFree/BASS_MusicFree has returned, that sync is not called again (a call
+ *   already queued is dropped, a running one waited for), unless the removal was made
+ *   from inside that very callback.
  *
  * Devices
  *   0: no sound. Nothing plays by itself; AUBADINE_BASS_Render mixes on request (tests,

@@ -1,9 +1,9 @@
 // libbasswma.so: Windows Media audio (ASF files holding WMA v1, v2 and whatever else
 // FFmpeg decodes) as ordinary channels of libbass.so. The add-on checks what is ASF-specific
 // (the container, content protection) and decodes through the library's own FFmpeg file
-// source; the channel machinery is libbass.so's. Reading from the network, user file
-// streams, the Windows Media reader object and encoding are not offered
-// (BASS_ERROR_NOTAVAIL).
+// source (files) or network reader (addresses, flag BASS_WMA_NETWORK); the channel
+// machinery is libbass.so's. User file streams, the Windows Media reader object and
+// encoding are not offered (BASS_ERROR_NOTAVAIL).
 #include "basswma.h"
 
 #include "AsfHeader.h"
@@ -88,13 +88,26 @@ HSTREAM createFileStream(bool mem, const void* file, DWORD offset, DWORD length,
     return createChannel(std::move(source), flags, ChannelKind::Stream);
 }
 
+// An address ("mms://", "http://", ...) read by libbass's network reader, which downloads
+// it on its own thread; FFmpeg's ASF demuxer and WMA decoders do the rest.
+HSTREAM createNetworkStream(bool mem, const void* file, DWORD offset, DWORD flags) {
+    if (!file) fail(BASS_ERROR_FILEOPEN);
+    if (mem) fail(BASS_ERROR_ILLPARAM);
+    if (flags & BASS_STREAM_DECODE) fail(BASS_ERROR_NOTAVAIL);
+    if (BASS_GetDevice() == DWORD(-1)) fail(BASS_ERROR_INIT);
+    auto source = std::make_unique<WmaSource>(
+        openNetworkSource(static_cast<const char*>(file), offset, flags & BASS_STREAM_META, nullptr, nullptr));
+    // Flag 4 names an address here; it is not BASS_SAMPLE_LOOP.
+    return createChannel(std::move(source), flags & ~DWORD{BASS_WMA_NETWORK}, ChannelKind::Stream);
+}
+
 }  // namespace
 
 extern "C" {
 
 BASSDEF HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
     return boundary<HSTREAM>(0, [&]() -> HSTREAM {
-        if (flags & BASS_WMA_NETWORK) fail(BASS_ERROR_NOTAVAIL);  // no network reader in this build
+        if (flags & BASS_WMA_NETWORK) return createNetworkStream(mem != 0, file, offset, flags);
         return createFileStream(mem != 0, file, offset, length, flags);
     });
 }

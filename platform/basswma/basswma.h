@@ -10,8 +10,12 @@
  * no audio in it), BASS_ERROR_CODEC, BASS_ERROR_WMA_LICENSE (protected content),
  * BASS_ERROR_ILLPARAM (memory without a length), BASS_ERROR_NOTAVAIL (BASS_STREAM_DECODE).
  *
- * With BASS_WMA_NETWORK the name is an address ("mms://", "http://"); a build without the
- * library's network reader answers BASS_ERROR_NOTAVAIL.
+ * With BASS_WMA_NETWORK the name is an address ("mms://" tried as MMS over HTTP, then over
+ * TCP; "http://", "mmsh://", "mmst://", "ftp://") read by libbass.so's network reader while
+ * it plays (offset: bytes to skip; BASS_STREAM_META asks for Shoutcast metadata). Errors
+ * as for BASS_StreamCreateURL: BASS_ERROR_NONET, BASS_ERROR_FILEOPEN (refused),
+ * BASS_ERROR_FILEFORM, BASS_ERROR_CODEC, BASS_ERROR_ILLPARAM (not such an address, or
+ * mem set).
  *
  * Not offered, each failing with BASS_ERROR_NOTAVAIL: BASS_WMA_StreamCreateFileUser,
  * BASS_WMA_GetIWMReader (there is no Windows Media reader object), and every

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <thread>
 
 namespace aubadine::bass::test {
@@ -180,6 +181,154 @@ TEST_F(RealTime, OutputPauseHoldsThePositionAndStopStopsEveryChannel) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_START);
     ASSERT_TRUE(BASS_Start());
     EXPECT_TRUE(BASS_ChannelPlay(ch, FALSE));
+}
+
+// A sync callback that creates streams (which holds the library's device objects for a
+// moment) while another thread frees the device: BASS_Free succeeds and nothing aborts.
+TEST(RealTimeShutdown, FreeWhileASyncCallbackCreatesStreams) {
+    const std::string wav = Files::get().wav;
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_TRUE(BASS_Init(1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+        Noise noise;
+        noise.left = 441;
+        const HSTREAM ch = BASS_StreamCreate(44100, 2, 0, &Noise::proc, &noise);
+        struct Inside {
+            std::string file;
+            std::atomic<bool> started{false};
+        } inside{wav};
+        BASS_ChannelSetSync(
+            ch, BASS_SYNC_END, 0,
+            [](HSYNC, DWORD, uintptr_t, void* user) {
+                auto* in = static_cast<Inside*>(user);
+                in->started = true;
+                const auto until = std::chrono::steady_clock::now() + 30ms;
+                while (std::chrono::steady_clock::now() < until) {
+                    if (const HSTREAM s = BASS_StreamCreateFile(FALSE, in->file.c_str(), 0, 0, 0)) BASS_StreamFree(s);
+                }
+            },
+            &inside);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        for (int i = 0; i < 2000 && !inside.started; ++i) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(inside.started.load());
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 3));
+        EXPECT_TRUE(BASS_Free()) << BASS_ErrorGetCode();
+    }
+}
+
+// Once BASS_ChannelRemoveSync or BASS_StreamFree has returned, the sync is not called again,
+// even when its call was already queued or running.
+TEST_F(RealTime, NoSyncRunsAfterItsRemovalOrItsChannelsFreeReturns) {
+    struct Guarded {
+        std::atomic<bool> gone{false};
+        std::atomic<int> calls{0};
+        std::atomic<int> afterGone{0};
+    };
+    auto slow = [](HSYNC, DWORD, uintptr_t, void* user) {
+        auto* g = static_cast<Guarded*>(user);
+        ++g->calls;
+        std::this_thread::sleep_for(20ms);  // the remover comes in meanwhile
+        if (g->gone) ++g->afterGone;
+    };
+    for (int round = 0; round < 6; ++round) {
+        Noise a, b;
+        a.left = b.left = 441;
+        const HSTREAM first = BASS_StreamCreate(44100, 2, 0, &Noise::proc, &a);
+        const HSTREAM second = BASS_StreamCreate(44100, 2, 0, &Noise::proc, &b);
+        Guarded one, two;
+        // Two syncs each, so that the second is still queued while the first runs.
+        const HSYNC s1 = BASS_ChannelSetSync(first, BASS_SYNC_END, 0, slow, &one);
+        const HSYNC s2 = BASS_ChannelSetSync(first, BASS_SYNC_END, 0, slow, &one);
+        BASS_ChannelSetSync(second, BASS_SYNC_END, 0, slow, &two);
+        BASS_ChannelSetSync(second, BASS_SYNC_END, 0, slow, &two);
+        ASSERT_TRUE(BASS_ChannelPlay(first, FALSE));
+        ASSERT_TRUE(BASS_ChannelPlay(second, FALSE));
+        for (int i = 0; i < 3000 && one.calls == 0; ++i) std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 2));
+        const BOOL r1 = BASS_ChannelRemoveSync(first, s1);
+        const BOOL r2 = BASS_ChannelRemoveSync(first, s2);
+        if (r1 && r2) one.gone = true;
+        ASSERT_TRUE(BASS_StreamFree(second));
+        two.gone = true;
+        std::this_thread::sleep_for(60ms);
+        EXPECT_EQ(one.afterGone.load(), 0);
+        EXPECT_EQ(two.afterGone.load(), 0);
+        BASS_StreamFree(first);
+    }
+}
+
+// A slow DSP or stream callback holds up only what needs the source: calls on the same
+// channel from another thread (state, position, level, attributes, pause) answer at once.
+TEST_F(RealTime, ASlowCallbackDoesNotHoldUpCallsOnItsChannel) {
+    struct Slow {
+        std::atomic<bool> inside{false};
+        std::atomic<bool> release{false};
+        Noise noise;
+        static void dsp(HDSP, DWORD, void*, DWORD, void* user) { static_cast<Slow*>(user)->hold(); }
+        static DWORD stream(HSTREAM h, void* buffer, DWORD length, void* user) {
+            static_cast<Slow*>(user)->hold();
+            return Noise::proc(h, buffer, length, &static_cast<Slow*>(user)->noise);
+        }
+        void hold() {
+            if (release) return;
+            inside = true;
+            for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(1ms);
+        }
+    };
+    for (bool viaDsp : {true, false}) {
+        SCOPED_TRACE(viaDsp ? "DSP" : "STREAMPROC");
+        Slow slow;
+        Noise noise;
+        const HSTREAM ch = viaDsp ? BASS_StreamCreate(44100, 2, 0, &Noise::proc, &noise)
+                                  : BASS_StreamCreate(44100, 2, 0, &Slow::stream, &slow);
+        ASSERT_NE(ch, 0u);
+        if (viaDsp) BASS_ChannelSetDSP(ch, &Slow::dsp, &slow, 0);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        for (int i = 0; i < 3000 && !slow.inside; ++i) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(slow.inside.load());
+        const auto start = std::chrono::steady_clock::now();
+        BASS_ChannelGetPosition(ch);
+        BASS_ChannelIsActive(ch);
+        BASS_ChannelGetLevel(ch);
+        BASS_ChannelSetAttributes(ch, -1, 50, 0);
+        DWORD volume = 0;
+        BASS_ChannelGetAttributes(ch, nullptr, &volume, nullptr);
+        EXPECT_TRUE(BASS_ChannelPause(ch));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_FALSE(slow.release.load()) << "the callback ended before the calls were made";
+        slow.release = true;
+        EXPECT_LT(took, 200ms);
+        EXPECT_EQ(volume, 50u);
+        EXPECT_TRUE(BASS_StreamFree(ch));
+    }
+}
+
+// After each resume, the heard frame falls for a moment between the block mixed before the
+// pause and the first one after it: the position must hold there, not run off.
+TEST_F(RealTime, PositionsStayMonotonicAcrossPausesAndResumes) {
+    const HSTREAM ch = BASS_StreamCreateFile(FALSE, Files::get().wav.c_str(), 0, 0, 0);
+    ASSERT_NE(ch, 0u);
+    const QWORD length = BASS_StreamGetLength(ch);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    QWORD last = 0;
+    int backwards = 0, beyond = 0;
+    for (int round = 0; round < 6; ++round) {
+        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(BASS_ChannelPause(ch));
+        std::this_thread::sleep_for(150ms);
+        last = BASS_ChannelGetPosition(ch);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        const auto until = std::chrono::steady_clock::now() + 80ms;
+        while (std::chrono::steady_clock::now() < until) {
+            const QWORD pos = BASS_ChannelGetPosition(ch);
+            backwards += pos < last;
+            beyond += pos > length;
+            last = pos;
+            std::this_thread::sleep_for(200us);
+        }
+    }
+    EXPECT_EQ(backwards, 0);
+    EXPECT_EQ(beyond, 0);
+    EXPECT_TRUE(BASS_StreamFree(ch));
 }
 
 }  // namespace

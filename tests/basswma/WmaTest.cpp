@@ -1,10 +1,13 @@
 // WMA v1 and v2 files made by FFmpeg's own encoders play through libbasswma.so as ordinary
 // channels of libbass.so: the decoded sound, lengths, seeking, syncs and the refusals.
+#include "NetServer.h"
 #include "Offline.h"
 #include "OpenAsf.h"
 #include "basswma.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace aubadine::bass::test {
 namespace {
@@ -72,6 +75,11 @@ TEST_P(Wma, PlaysTheEncodersSoundWithItsLength) {
     const double seconds = BASS_ChannelBytes2Seconds(ch, BASS_StreamGetLength(ch));
     EXPECT_NEAR(seconds, 4.0, 0.05);
 
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SyncCounter ends;
     BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -156,6 +164,11 @@ TEST_F(Offline, WmaCutInItsDataPlaysWhatIsThereAndEnds) {
     writeFile(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(good.size() / 2)));
     const DWORD ch = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SyncCounter ends;
     BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
@@ -164,6 +177,59 @@ TEST_F(Offline, WmaCutInItsDataPlaysWhatIsThereAndEnds) {
     EXPECT_GT(heard.size() / 2, 44100u);      // about the first half was there
     EXPECT_LT(heard.size() / 2, 4 * 44100u);
     EXPECT_TRUE(BASS_StreamFree(ch));
+}
+
+// With flag 4 the name is an address: libbass's network reader fetches the file from a
+// server on 127.0.0.1 started here, and the sound is the local file's.
+TEST_F(Offline, WmaOverTheNetworkSoundsLikeTheLocalFile) {
+    const WmaFiles& files = WmaFiles::get();
+    NetServer server(fixtureDir());
+    BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 1500);
+    const DWORD local = BASS_WMA_StreamCreateFile(FALSE, files.v2.c_str(), 0, 0, 0);
+    ASSERT_NE(local, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(local, FALSE));
+    const auto reference = renderUntilStopped(local, 10);
+    BASS_StreamFree(local);
+
+    const DWORD ch =
+        BASS_WMA_StreamCreateFile(FALSE, server.http("/files/tone-v2.wma").c_str(), 0, 0, BASS_WMA_NETWORK);
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(ch, &info));
+    EXPECT_EQ(info.ctype, DWORD{BASS_CTYPE_STREAM_WMA});
+    EXPECT_EQ(info.flags & BASS_SAMPLE_LOOP, 0u);  // flag 4 named the address
+    // Once it is all in, offline rendering cannot outrun the download.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    SyncCounter ends;
+    BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    const auto heard = renderUntilStopped(ch, 10);
+    EXPECT_TRUE(ends.waitFor(1));
+    ASSERT_GE(heard.size(), 3 * 44100u * 2);
+    EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + 3 * 44100 * 2, reference.begin()));
+    EXPECT_GT(toneAmplitude(heard.data() + 2 * 44100 * 5 / 2, 44100, 2, 0, 1000, 44100), 0.4);
+    EXPECT_TRUE(BASS_StreamFree(ch));
+
+    auto refused = [](const std::string& address) {
+        const DWORD h = BASS_WMA_StreamCreateFile(FALSE, address.c_str(), 0, 0, BASS_WMA_NETWORK);
+        if (h) BASS_StreamFree(h);
+        return h ? 0 : BASS_ErrorGetCode();
+    };
+    EXPECT_EQ(refused(server.http("/files/missing.wma")), BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(refused("http://127.0.0.1:1/tone.wma"), BASS_ERROR_NONET);
+    // A plain web server does not speak MMS: a clean refusal, in bounded time.
+    std::string mms = server.http("/files/tone-v2.wma");
+    mms.replace(0, 7, "mms://");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(refused(mms), 0) << mms;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(refused(files.v2), BASS_ERROR_ILLPARAM);  // a path is not an address
+    EXPECT_EQ(BASS_WMA_StreamCreateFile(TRUE, "http://x", 0, 8, BASS_WMA_NETWORK), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 5000);
 }
 
 // The fuzz target's work over the generated files whole, cut short and with bytes

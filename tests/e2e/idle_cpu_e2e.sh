@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The built player at rest uses next to no CPU: on a virtual X display, with SDL's dummy
+# sound driver and the real audio library,
+#   1. a player whose only track cannot be played, while its message box is open;
+#   2. a player paused through its tray menu's "Пауза" (chosen over D-Bus by a
+#      StatusNotifierItem host, as a desktop panel would), once the sound has played out.
+# Each must use under 0.15 s of CPU (user + system) over 3 s, on SDL's dummy output and on
+# an output whose clock runs ahead of the wall clock (SDL's disk writer to /dev/null asking
+# for a buffer every 10 ms), where a mixer that polls would show at once.
+#
+# Usage: idle_cpu_e2e.sh BIN_DIR SOUNDPROBE SNI_HOST ARTIFACTS_DIR
+# Exit 77 = skipped (tools missing).
+set -uo pipefail
+
+BIN=$1
+PROBE=$2
+SNIHOST=$3
+ART=$4
+PLAYER="$BIN/Lirren"
+LIMIT_TICKS=15  # 0.15 s in clock ticks of 10 ms
+
+for tool in Xvfb xdotool import dbus-daemon; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
+done
+[ -x "$PLAYER" ] || { echo "FAIL: $PLAYER is not built"; exit 1; }
+[ "$(getconf CLK_TCK)" -eq 100 ] || LIMIT_TICKS=$(( 15 * $(getconf CLK_TCK) / 100 ))
+
+work=$(mktemp -d /tmp/aubadine-idle.XXXXXX)
+mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
+chmod 700 "$work/run"
+failures=0
+xvfb_pid="" player_pid="" bus_pid="" host_pid=""
+
+log() { echo "[$(date +%T.%3N)] $*"; }
+fail() { log "FAIL: $*"; failures=$((failures + 1)); }
+cleanup() {
+  for pid in $player_pid $host_pid $bus_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+wait_for() {  # $1 seconds, $2.. command
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+# user + system clock ticks of a process so far
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Checks the CPU the player uses over 3 s; $1 names the state.
+check_resting() {
+  local before after used
+  before=$(ticks "$player_pid") || { fail "$1: the player is gone"; return; }
+  sleep 3
+  after=$(ticks "$player_pid") || { fail "$1: the player is gone"; return; }
+  used=$((after - before))
+  log "$1: $used ticks of CPU over 3 s (limit $LIMIT_TICKS)"
+  [ "$used" -lt "$LIMIT_TICKS" ] || fail "$1: the player used $used ticks of CPU over 3 s"
+}
+stop_player() {
+  kill -TERM "$player_pid" 2>/dev/null
+  wait_for 15 sh -c "! kill -0 $player_pid 2>/dev/null" || { fail "the player did not end"; kill -KILL "$player_pid"; }
+  wait "$player_pid" 2>/dev/null
+  player_pid=""
+}
+settings() { printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"; }
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
+       HOME="$work" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy DBUS_SESSION_BUS_ADDRESS=disabled:
+settings
+
+outputs() {  # $1: dummy or fast
+  if [ "$1" = fast ]; then
+    export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=10
+  else
+    export SDL_AUDIODRIVER=dummy
+    unset SDL_DISKAUDIOFILE SDL_DISKAUDIODELAY
+  fi
+}
+find_box() { xdotool search --onlyvisible --name '^(Confirm|Error|Warning)' 2>/dev/null | head -n1; }
+head -c 20000 /dev/urandom > "$work/music/broken.mp3"
+"$PROBE" wav "$work/music/tone.wav" 440 60 || { echo "FAIL: fixture"; exit 1; }
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" > "$work/bus.log" 2>&1 &
+bus_pid=$!
+wait_for 5 test -S "$work/bus" || fail "no session bus"
+
+for output in dummy fast; do
+  outputs "$output"
+  # ---- 1: an unplayable track, its message box open ----
+  export DBUS_SESSION_BUS_ADDRESS=disabled:
+  printf '[Main]\nMainPath=%s/\n[Default]\n1=broken.mp3\n' "$work/music" > "$work/music/Playlist.ini"
+  settings
+  "$PLAYER" >> "$work/player.log" 2>&1 &
+  player_pid=$!
+  if wait_for 20 sh -c "xdotool search --onlyvisible --name '^(Confirm|Error|Warning)' >/dev/null 2>&1"; then
+    log "message box: $(xdotool getwindowname "$(find_box)")"
+    sleep 1
+    if [ "$output" = dummy ]; then
+      import -window root "$ART/e2e-idle-01-box.png" && log "screenshot e2e-idle-01-box.png"
+    fi
+    check_resting "$output output, message box open"
+  else
+    fail "$output output: no message box for the unplayable track"
+  fi
+  stop_player
+
+  # ---- 2: paused through the tray menu ----
+  printf '[Main]\nMainPath=%s/\n[Default]\n1=tone.wav\n' "$work/music" > "$work/music/Playlist.ini"
+  settings
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+  rm -f "$work/sni-menu.txt" "$work/host.out"
+  "$SNIHOST" "$work/sni-menu.txt" 60000 "Пауза" > "$work/host.out" 2> "$work/host.err" &
+  host_pid=$!
+  wait_for 5 grep -q ready "$work/host.out" || fail "the StatusNotifierItem host did not start"
+  "$PLAYER" >> "$work/player.log" 2>&1 &
+  player_pid=$!
+  # The host writes the menu it read, then chooses "Пауза".
+  if wait_for 30 grep -qs '^Пауза' "$work/sni-menu.txt"; then
+    sleep 2  # the click, then what was already mixed plays out
+    check_resting "$output output, paused through the menu"
+  else
+    fail "$output output: the StatusNotifierItem host saw no menu: $(cat "$work/host.err")"
+  fi
+  stop_player
+  wait "$host_pid" 2>/dev/null
+  host_pid=""
+done
+kill "$bus_pid"; wait "$bus_pid" 2>/dev/null; bus_pid=""
+
+if [ "$failures" -gt 0 ]; then
+  log "$failures failure(s); player output:"; cat "$work/player.log" 2>/dev/null
+  exit 1
+fi
+log "the player rests while nothing plays"
