@@ -54,7 +54,10 @@ uint64_t RenderToTheEnd(RenderFn render, const std::function<DWORD()>& channelOf
         const DWORD channel = channelOf();
         const DWORD state = bass::BASS_ChannelIsActive(channel);
         if (channel != 0 && state == BASS_ACTIVE_STALLED) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the decoder is behind
+            // The decoder is behind: give it a moment, then let the stream ask again (a
+            // little silence, not counted as audio).
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            render(buf.data(), 4096);
             continue;
         }
         if (ended() && state != BASS_ACTIVE_PLAYING)

@@ -10,5 +10,5 @@ trap 'rm -rf "$work"' EXIT
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=300:sample_rate=44100" \
        -f lavfi -i "anoisesrc=duration=300:sample_rate=44100:amplitude=0.05:seed=7" \
        -filter_complex "[0][1]amix=inputs=2,aformat=sample_fmts=s16:channel_layouts=stereo" "$work/a.wav"
-ffmpeg -loglevel error -i "$work/a.wav" -codec:a flac "$work/a.fla"
+ffmpeg -loglevel error -i "$work/a.wav" -codec:a flac -f flac "$work/a.fla"
 SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$BUILD/bin/plugin_bench" "$work/a.fla" "$work/a.wav"
