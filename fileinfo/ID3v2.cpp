@@ -1,5 +1,6 @@
 #include "fileinfo/ID3v2.h"
 
+#include "fileinfo/ID3v2TagSize.h"
 #include "fileinfo/TextHelpers.h"
 
 #include <algorithm>
@@ -33,20 +34,14 @@ struct TagInfo {
   std::array<std::string, kSlotCount> FrameText;
 };
 
-// The header's size bytes are taken whole (their top bits are not masked), as the tags
-// written by the player's peers have always been measured.
 int32_t TagSize(const TagInfo &Tag) {
-  const uint8_t *H = Tag.Header;
-  int64_t S = int64_t{H[6]} * (1 << 21) + int64_t{H[7]} * (1 << 14) + int64_t{H[8]} * (1 << 7) + H[9] + 10;
-  if (H[5] & 0x10)
-    S += 10; // footer
-  return S > Tag.FileSize ? 0 : static_cast<int32_t>(S);
+  return static_cast<int32_t>(fileinfo_id3v2::TagSize(Tag.Header, Tag.FileSize));
 }
 
 void OfferFrame(TagInfo &Tag, const char *Id, size_t IdLength, std::string &&Content) {
   const auto &Ids = Tag.Header[3] > 2 ? kFrames34 : kFrames22;
   for (size_t I = 0; I < kSlotCount; ++I) {
-    if (std::memcmp(Ids[I], Id, IdLength) == 0 && (Content[0] == 0 || Content[0] == 1)) {
+    if (std::memcmp(Ids[I], Id, IdLength) == 0 && static_cast<uint8_t>(Content[0]) <= 3) {
       Tag.FrameText[I] = std::move(Content);
       return;
     }
@@ -86,25 +81,38 @@ void WalkFrames(TagInfo &Tag, const TByteSource &Source, int64_t Bound) {
   }
 }
 
-// Text of a frame's content: encoding 1 as UTF-16 (units always read little-endian, units
-// whose low byte is 0xFF dropped, which removes the byte-order mark FF FE), anything else as
-// stored; both trimmed of 0x00..0x20 at their ends.
+// Text of a frame's content by its encoding byte: 1 is UTF-16 with a byte-order mark (units
+// always read little-endian), 2 is UTF-16 big-endian, both converted to UTF-8 up to the first
+// zero unit, with the byte-order mark U+FEFF left out; 3 is UTF-8, kept up to its first zero
+// byte and never ending inside a sequence (a frame cut to the slot's size may end in one);
+// 0 and anything else are the bytes as stored. All are trimmed of 0x00..0x20 at their ends.
 std::string DecodeText(std::string_view T) {
-  if (!T.empty() && T[0] == 1) {
+  if (!T.empty() && (T[0] == 1 || T[0] == 2)) {
+    const bool BigEndian = T[0] == 2;
     const size_t Pairs = (T.size() - 1) / 2;
     std::array<uint16_t, kFrameTextSize / 2> Units;
     size_t Count = 0;
     for (size_t I = 0; I < Pairs && Count < Units.size(); ++I) {
-      const auto Lo = static_cast<uint8_t>(T[1 + 2 * I]);
-      const auto Hi = static_cast<uint8_t>(T[2 + 2 * I]);
-      const uint16_t Unit = static_cast<uint16_t>(Lo | (Hi << 8));
+      const auto First = static_cast<uint8_t>(T[1 + 2 * I]);
+      const auto Second = static_cast<uint8_t>(T[2 + 2 * I]);
+      const uint16_t Unit = BigEndian ? static_cast<uint16_t>((First << 8) | Second)
+                                      : static_cast<uint16_t>(First | (Second << 8));
       if (Unit == 0)
         break;
-      if (Lo == 0xFF)
+      if (Unit == 0xFEFF)
         continue;
       Units[Count++] = Unit;
     }
     return std::string(Trim(Utf16ToUtf8(Units.data(), Count)));
+  }
+  if (!T.empty() && T[0] == 3) {
+    std::string_view Text = T.substr(1);
+    const size_t Zero = Text.find('\0');
+    if (Zero != std::string_view::npos)
+      Text = Text.substr(0, Zero);
+    else
+      Text = WithoutCutSequence(Text); // cut by the slot's size
+    return std::string(Trim(Text));
   }
   return std::string(Trim(T));
 }
@@ -146,7 +154,7 @@ std::string TextAfterDescription(const std::string &T, bool WithLanguage) {
   const size_t Skip = WithLanguage ? 4 : 1;
   std::string_view Rest = T.size() > Skip ? std::string_view(T).substr(Skip) : std::string_view();
   size_t Cut = std::string_view::npos;
-  if (E == 1) {
+  if (E == 1 || E == 2) {
     for (size_t I = 0; I + 1 < Rest.size(); I += 2) {
       if (Rest[I] == 0 && Rest[I + 1] == 0) {
         Cut = I + 2;

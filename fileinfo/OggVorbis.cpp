@@ -1,7 +1,9 @@
 #include "fileinfo/OggVorbis.h"
 
+#include "fileinfo/ID3v2TagSize.h"
 #include "fileinfo/TextHelpers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -34,13 +36,9 @@ struct Cursor {
 };
 
 int32_t ID3v2TagSize(const TByteSource &Source) {
-  uint8_t H[10] = {};
+  uint8_t H[fileinfo_id3v2::kHeaderSize] = {};
   Source.ReadAt(0, H, sizeof H);
-  if (std::memcmp(H, "ID3", 3) != 0)
-    return 0;
-  const int64_t Size = int64_t{H[6]} * (1 << 21) + int64_t{H[7]} * (1 << 14) + int64_t{H[8]} * (1 << 7) + H[9] +
-                       ((H[5] & 0x10) ? 20 : 10);
-  return Size > Source.Size() ? 0 : static_cast<int32_t>(Size);
+  return static_cast<int32_t>(fileinfo_id3v2::TagSize(H, Source.Size()));
 }
 
 // The UTF-8 decoding the player has always applied to comment values: one- to three-byte
@@ -96,23 +94,120 @@ void HandleItem(std::string_view D, std::array<std::string, 10> &FieldData) {
   }
 }
 
-// Item 0 is the vendor string, then a count, then that many user comments. Lengths are
-// unsigned, so a corrupt length moves the read forward only and the end of the file stops
-// the reading.
-void ReadComments(Cursor &In, std::array<std::string, 10> &FieldData) {
+// The bytes of one packet, read across the pages it spans. A packet runs through the segments
+// of a page (sizes from the page's lacing table) and goes on into the next page for as long
+// as its last segment is a full 255 bytes; the first shorter segment ends it. Only the current
+// page's lacing table is held, so memory stays fixed whatever the packet's size. A page that
+// does not start with "OggS" or belongs to another logical stream ends the packet.
+class PacketReader {
+public:
+  // PagePos: file position of the page on which the packet begins, at that page's data.
+  PacketReader(const TByteSource &Source, int64_t PagePos) : FSource(Source) { LoadPage(PagePos, true); }
+
+  // Copies up to Count bytes of the packet into Buffer (bytes not delivered stay zero);
+  // returns how many were copied. A null Buffer skips them.
+  size_t Read(void *Buffer, size_t Count) {
+    if (Buffer != nullptr)
+      std::memset(Buffer, 0, Count);
+    auto *Out = static_cast<uint8_t *>(Buffer);
+    size_t Done = 0;
+    while (Done < Count && NextSegmentBytes()) {
+      const size_t Take = std::min<size_t>(Count - Done, FSegmentLeft);
+      if (Out != nullptr) {
+        const size_t Got = FSource.ReadAt(FPos, Out + Done, Take);
+        if (Got < Take) { // the file ends inside the packet
+          FEnded = true;
+          FSegmentLeft = 0;
+          return Done + Got;
+        }
+      }
+      FPos += static_cast<int64_t>(Take);
+      FSegmentLeft -= Take;
+      Done += Take;
+    }
+    return Done;
+  }
+  uint64_t Skip(uint64_t Count) {
+    uint64_t Done = 0;
+    while (Done < Count) {
+      const size_t Step = static_cast<size_t>(std::min<uint64_t>(Count - Done, 1u << 30));
+      const size_t N = Read(nullptr, Step);
+      Done += N;
+      if (N < Step)
+        break;
+    }
+    return Done;
+  }
+  bool AtEnd() { return !NextSegmentBytes(); }
+
+private:
+  // Makes FSegmentLeft non-zero by moving to the next segment (and page) of the packet;
+  // false at the end of the packet.
+  bool NextSegmentBytes() {
+    if (FEnded)
+      return false;
+    while (FSegmentLeft == 0 && !FEnded) {
+      if (FSegment > 0 && FLacing[FSegment - 1] < 255) {
+        FEnded = true; // the last segment was short: the packet is complete
+        break;
+      }
+      if (FSegment == FSegments) {
+        if (!LoadPage(FPos, false))
+          break;
+        continue;
+      }
+      FSegmentLeft = FLacing[FSegment++];
+    }
+    return !FEnded && FSegmentLeft > 0;
+  }
+  bool LoadPage(int64_t Pos, bool First) {
+    uint8_t Header[27] = {};
+    if (FSource.ReadAt(Pos, Header, sizeof Header) != sizeof Header || std::memcmp(Header, "OggS", 4) != 0) {
+      FEnded = true;
+      return false;
+    }
+    const uint32_t Serial = LoadLE32(Header + 14);
+    if (!First && Serial != FSerial) {
+      FEnded = true;
+      return false;
+    }
+    FSerial = Serial;
+    FSegments = Header[26];
+    FSegment = 0;
+    std::memset(FLacing, 0, sizeof FLacing);
+    FSource.ReadAt(Pos + 27, FLacing, FSegments);
+    FPos = Pos + 27 + FSegments;
+    // A page with no segments carries nothing; the packet goes on into the next page.
+    return true;
+  }
+
+  const TByteSource &FSource;
+  int64_t FPos = 0;          // file position of the next packet byte
+  uint8_t FLacing[255] = {}; // segment sizes of the current page
+  size_t FSegments = 0;
+  size_t FSegment = 0;       // index of the next segment to start
+  size_t FSegmentLeft = 0;   // bytes left in the current segment
+  uint32_t FSerial = 0;
+  bool FEnded = false;
+};
+
+// Item 0 is the vendor string, then a count, then that many user comments. Each item keeps at
+// most its first 250 bytes; the rest of a longer one (a cover picture, say) is skipped
+// without being stored. Lengths are unsigned, and the end of the packet stops the reading.
+void ReadComments(PacketReader &In, std::array<std::string, 10> &FieldData) {
   int64_t Index = 0;
   int32_t ItemCount = 0;
   do {
-    if (In.Pos >= In.Source.Size())
+    if (In.AtEnd())
       break;
     uint8_t LengthBytes[4];
     In.Read(LengthBytes, 4);
     const uint32_t Length = LoadLE32(LengthBytes);
-    const int64_t After = In.Pos;
     char Item[kItemLimit] = {};
-    In.Read(Item, Length < kItemLimit ? Length : kItemLimit);
+    const size_t Kept = Length < kItemLimit ? Length : kItemLimit;
+    In.Read(Item, Kept);
     HandleItem(Trim(std::string_view(Item, kItemLimit)), FieldData);
-    In.Pos = After + Length;
+    In.Skip(Length - Kept);
     if (Index == 0) {
       uint8_t CountBytes[4];
       In.Read(CountBytes, 4);
@@ -193,20 +288,19 @@ bool TOggVorbis::ReadFromSource(const TByteSource &Source) noexcept {
     if (std::memcmp(Id, "\x01vorbis", 7) != 0)
       return false;
 
+    // The comment packet begins on the second page and may run over several pages.
     const int64_t SecondPagePos = In.Pos;
-    uint8_t SecondPage[kPageHeaderSize];
-    In.Read(SecondPage, kPageHeaderSize);
-    In.Pos = SecondPagePos + 27 + SecondPage[26];
+    PacketReader Packet(Source, SecondPagePos);
     uint8_t Marker[7];
-    In.Read(Marker, 7);
+    Packet.Read(Marker, 7);
     std::array<std::string, 10> FieldData;
     if (std::memcmp(Marker, "\x03vorbis", 7) == 0)
-      ReadComments(In, FieldData);
+      ReadComments(Packet, FieldData);
     const int32_t Samples = LastPageSamples(Source);
 
     FFileSize = ClampFileSize(Source.Size());
     FChannels = Id[11];
-    FSampleRate = static_cast<uint16_t>(LoadLE32(Id + 12));
+    FSampleRate = LoadLE32(Id + 12);
     FNominalBitRate = static_cast<uint16_t>(RoundHalfEven(static_cast<int32_t>(LoadLE32(Id + 20)) / 1000.0));
     FSamples = Samples;
     FID3v2Size = TagSize;

@@ -1,7 +1,8 @@
 // TOggVorbis: describes an Ogg Vorbis file.
 //
 // It skips a leading ID3v2 tag, checks the first Ogg page and the Vorbis identification
-// header, reads the Vorbis comment header (each item cut to 250 bytes), finds the last page
+// header, reads the Vorbis comment packet (reassembled across pages; each item cut to 250
+// bytes, the rest of a longer one skipped), finds the last page
 // within the last 12,060 bytes for the total number of samples, and derives duration, bit
 // rate and validity. Comment values are decoded from UTF-8 and handed out in UTF-8; the
 // vendor string keeps its bytes. No operation throws.
@@ -25,7 +26,7 @@ public:
 
   int32_t FileSize() const { return FFileSize; }
   uint8_t Channels() const { return FChannels; }
-  uint16_t SampleRate() const { return FSampleRate; }         // low 16 bits of the header's rate
+  uint32_t SampleRate() const { return FSampleRate; }         // Hz, as the header gives it
   uint16_t NominalBitRate() const { return FNominalBitRate; } // kbit/s
   int32_t Samples() const { return FSamples; }                // granule position of the last page
   int32_t ID3v2Size() const { return FID3v2Size; }
@@ -45,7 +46,7 @@ public:
 private:
   int32_t FFileSize;
   uint8_t FChannels;
-  uint16_t FSampleRate;
+  uint32_t FSampleRate;
   uint16_t FNominalBitRate;
   int32_t FSamples;
   int32_t FID3v2Size;

@@ -102,4 +102,16 @@ std::string_view Utf8Prefix(std::string_view S, size_t MaxBytes) {
   return S.substr(0, End);
 }
 
+std::string_view WithoutCutSequence(std::string_view S) {
+  // The last lead byte among the final four bytes tells how long its sequence should be.
+  for (size_t Back = 1; Back <= 4 && Back <= S.size(); ++Back) {
+    const auto C = static_cast<unsigned char>(S[S.size() - Back]);
+    if ((C & 0xC0) == 0x80)
+      continue; // a continuation byte: look further back
+    const size_t Needed = C >= 0xF0 ? 4 : C >= 0xE0 ? 3 : C >= 0xC0 ? 2 : 1;
+    return Needed > Back ? S.substr(0, S.size() - Back) : S;
+  }
+  return S;
+}
+
 } // namespace fileinfo_detail

@@ -36,6 +36,8 @@ int64_t RoundHalfEven(double Value);
 
 // At most MaxBytes bytes of S, never ending inside a UTF-8 sequence.
 std::string_view Utf8Prefix(std::string_view S, size_t MaxBytes);
+// S without a UTF-8 sequence that its end cuts short (a text cut to a fixed size).
+std::string_view WithoutCutSequence(std::string_view S);
 
 inline uint32_t LoadBE32(const uint8_t *P) {
   return (uint32_t{P[0]} << 24) | (uint32_t{P[1]} << 16) | (uint32_t{P[2]} << 8) | P[3];

@@ -4,12 +4,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <random>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace setup {
 namespace {
@@ -61,17 +68,20 @@ QString CannotWrite(const QString& path, const QString& why) {
   return QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), why);
 }
 
-bool LooksLikeProgram(const QByteArray& head) {
-  return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
+// The system's own words for an error number ("No space left on device", ...).
+QString Reason(int error) { return qt_error_string(error); }
+
+QByteArray Local(const QString& path) { return QFile::encodeName(path); }
+
+int OpenFolder(const QByteArray& path) { return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+
+QString LinkedFolder(const QString& path) {
+  return QStringLiteral("Папка %1 — символическая ссылка; установка через ссылки не выполняется.")
+      .arg(QDir::toNativeSeparators(path));
 }
 
-// Gives execute permission to whoever may read the file.
-void MakeExecutable(const QString& path) {
-  QFile::Permissions p = QFile::permissions(path);
-  if (p & QFile::ReadOwner) p |= QFile::ExeOwner;
-  if (p & QFile::ReadGroup) p |= QFile::ExeGroup;
-  if (p & QFile::ReadOther) p |= QFile::ExeOther;
-  QFile::setPermissions(path, p);
+bool LooksLikeProgram(const QByteArray& head) {
+  return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
 }
 
 // Step 5: an empty playlist. The player takes a file that differs from its name only in
@@ -84,12 +94,22 @@ bool EmptyPlaylist(const QString& targetDir, QString& error) {
     if (name.compare(QLatin1String(kPlaylistFileName), Qt::CaseInsensitive) == 0) names << name;
   if (names.isEmpty()) names << QLatin1String(kPlaylistFileName);
   for (const QString& name : names) {
-    QFile file(targetDir + name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-      error = CannotCreate(file.fileName(), file.errorString());
+    // Emptied in place when it is a regular file; never through a link: a link (or anything
+    // else that cannot be opened so) is replaced by an empty file.
+    const QString path = targetDir + name;
+    const int fd = ::open(Local(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          0666);
+    if (fd >= 0) {
+      struct stat st {};
+      const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+      ::close(fd);
+      if (regular) continue;
+    } else if (errno != ELOOP && errno != ENXIO) {
+      error = CannotCreate(path, Reason(errno));
       return false;
     }
-    file.close();
+    TReplacingFile empty;
+    if (!empty.Open(targetDir, name, error) || !empty.Commit(error)) return false;
   }
   return true;
 }
@@ -181,24 +201,166 @@ QString DesktopExecQuote(const QString& argument) {
   return escaped;
 }
 
-TFolderSink::TFolderSink(QString targetDir) : FTargetDir(std::move(targetDir)), FPending(kIoBlockSize) {}
+int OpenFolderBelow(const QString& dir, const QString& name, QByteArray& leaf, QString& error) {
+  int fd = OpenFolder(Local(dir));
+  if (fd < 0) {
+    error = CannotCreate(dir + name, Reason(errno));
+    return -1;
+  }
+  const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  QString walked = dir;
+  for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+    walked += parts[i] + QLatin1Char('/');
+    if (parts[i] == QLatin1String(".")) continue;
+    const int next = ::openat(fd, Local(parts[i]).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int why = errno;
+    ::close(fd);
+    if (next < 0) {
+      struct stat st {};
+      error = why == ELOOP || (::lstat(Local(walked.chopped(1)).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+                  ? LinkedFolder(walked.chopped(1))
+                  : CannotCreate(dir + name, Reason(why));
+      return -1;
+    }
+    fd = next;
+  }
+  leaf = parts.isEmpty() ? QByteArray() : Local(parts.last());
+  return fd;
+}
 
-TFolderSink::~TFolderSink() = default;  // an uncommitted QSaveFile removes its temporary file
+QString TargetFolderFromText(const QString& text, const QString& home, QString& error) {
+  QString folder = text.trimmed();
+  if (folder.isEmpty()) {
+    error = QStringLiteral("Не указана папка для установки.");
+    return {};
+  }
+  if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/"))) folder = home + folder.mid(1);
+  if (!QDir::isAbsolutePath(folder)) {
+    error = QStringLiteral("Укажите полный путь к папке установки, начиная с «/» или «~/»: «%1».").arg(folder);
+    return {};
+  }
+  return QDir::cleanPath(folder);
+}
 
-bool TFolderSink::MakeFolder(const QString& name, QString& error) {
-  const QString path = FTargetDir + name;
-  if (!QDir().mkpath(path)) {
-    error = QStringLiteral("Не удалось создать папку %1.").arg(QDir::toNativeSeparators(path));
+TReplacingFile::~TReplacingFile() { Cancel(); }
+
+bool TReplacingFile::Open(const QString& dir, const QString& name, QString& error) {
+  Cancel();
+  FPath = dir + name;
+  FFolder = OpenFolderBelow(dir, name, FName, error);
+  if (FFolder < 0) return false;
+  if (FName.isEmpty()) {
+    error = CannotCreate(FPath, Reason(EISDIR));
+    Cancel();
+    return false;
+  }
+  // Permissions as a newly created file gets them (0666 less the umask).
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  FMode = 0666 & ~mask;
+  // A hidden name beside the final one; O_EXCL makes sure it is a new file of our own.
+  thread_local std::minstd_rand random(std::random_device{}());
+  for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
+    FTemporary = "." + FName + "." + QByteArray::number(quint32(random()), 36) + ".part";
+    FHandle = ::openat(FFolder, FTemporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (FHandle < 0 && errno != EEXIST) break;
+  }
+  if (FHandle < 0) {
+    error = CannotCreate(FPath, Reason(errno));
+    FTemporary.clear();
+    Cancel();
     return false;
   }
   return true;
 }
 
+bool TReplacingFile::Write(const char* data, qint64 size, QString& error) {
+  while (size > 0) {
+    const ssize_t n = ::write(FHandle, data, size_t(size));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = CannotWrite(FPath, Reason(n < 0 ? errno : ENOSPC));
+      return false;
+    }
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+void TReplacingFile::MakeExecutable() {
+  if (FMode & 0400) FMode |= 0100;
+  if (FMode & 0040) FMode |= 0010;
+  if (FMode & 0004) FMode |= 0001;
+}
+
+bool TReplacingFile::Commit(QString& error) {
+  // The contents reach the disk before the name does, so a crash never leaves a torn file.
+  int failed = 0;
+  if (::fchmod(FHandle, FMode) != 0 || ::fdatasync(FHandle) != 0) failed = errno;
+  if (::close(FHandle) != 0 && failed == 0 && errno != EINTR) failed = errno;
+  FHandle = -1;
+  if (failed == 0 && ::renameat(FFolder, FTemporary.constData(), FFolder, FName.constData()) != 0) failed = errno;
+  if (failed != 0) {
+    error = CannotWrite(FPath, Reason(failed));
+    Cancel();
+    return false;
+  }
+  FTemporary.clear();
+  Cancel();
+  return true;
+}
+
+void TReplacingFile::Cancel() {
+  if (FHandle >= 0) ::close(FHandle);
+  FHandle = -1;
+  if (FFolder >= 0) {
+    if (!FTemporary.isEmpty()) ::unlinkat(FFolder, FTemporary.constData(), 0);
+    ::close(FFolder);
+  }
+  FFolder = -1;
+  FTemporary.clear();
+}
+
+TFolderSink::TFolderSink(QString targetDir) : FTargetDir(std::move(targetDir)), FPending(kIoBlockSize) {}
+
+TFolderSink::~TFolderSink() = default;  // an uncommitted file removes its temporary file
+
+bool TFolderSink::MakeFolder(const QString& name, QString& error) {
+  // Made one component at a time without following links: a link where a folder belongs is
+  // replaced by a real folder (the link's own target is left alone).
+  const QString path = FTargetDir + name;
+  int fd = OpenFolder(Local(FTargetDir));
+  if (fd < 0) {
+    error = QStringLiteral("Не удалось создать папку %1: %2").arg(QDir::toNativeSeparators(path), Reason(errno));
+    return false;
+  }
+  for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    if (part == QLatin1String(".")) continue;
+    const QByteArray local = Local(part);
+    if (::mkdirat(fd, local.constData(), 0777) != 0 && errno == EEXIST) {
+      struct stat st {};
+      if (::fstatat(fd, local.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode) &&
+          ::unlinkat(fd, local.constData(), 0) == 0)
+        ::mkdirat(fd, local.constData(), 0777);
+    }
+    const int next = ::openat(fd, local.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int why = errno;
+    ::close(fd);
+    if (next < 0) {
+      error = QStringLiteral("Не удалось создать папку %1: %2").arg(QDir::toNativeSeparators(path), Reason(why));
+      return false;
+    }
+    fd = next;
+  }
+  ::close(fd);
+  return true;
+}
+
 bool TFolderSink::Begin(const QString& name, QString& error) {
-  FFile = std::make_unique<QSaveFile>(FTargetDir + name);
+  FFile = std::make_unique<TReplacingFile>();
   FHead.clear();
-  if (!FFile->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    error = CannotCreate(FFile->fileName(), FFile->errorString());
+  if (!FFile->Open(FTargetDir, name, error)) {
     FFile.reset();
     return false;
   }
@@ -208,13 +370,7 @@ bool TFolderSink::Begin(const QString& name, QString& error) {
 bool TFolderSink::Write(const char* data, qint64 size, QString& error) {
   if (FHead.size() < 4) FHead.append(data, qMin<qint64>(size, 4 - FHead.size()));
   if (FPendingSize + size > kIoBlockSize && !Flush(error)) return false;
-  if (size > kIoBlockSize) {
-    if (FFile->write(data, size) != size) {
-      error = CannotWrite(FFile->fileName(), FFile->errorString());
-      return false;
-    }
-    return true;
-  }
+  if (size > kIoBlockSize) return FFile->Write(data, size, error);
   memcpy(FPending.data() + FPendingSize, data, size_t(size));
   FPendingSize += size;
   return true;
@@ -223,33 +379,21 @@ bool TFolderSink::Write(const char* data, qint64 size, QString& error) {
 bool TFolderSink::Flush(QString& error) {
   const qint64 size = FPendingSize;
   FPendingSize = 0;
-  if (size > 0 && FFile->write(FPending.data(), size) != size) {
-    error = CannotWrite(FFile->fileName(), FFile->errorString());
-    return false;
-  }
-  return true;
+  return size == 0 || FFile->Write(FPending.data(), size, error);
 }
 
 bool TFolderSink::End(bool complete, QString& error) {
   if (!FFile) return complete;
   if (!complete) {
     FPendingSize = 0;
-    FFile->cancelWriting();
-    FFile.reset();
+    FFile.reset();  // removes the unfinished file
     return false;
   }
   const bool flushed = Flush(error);
-  std::unique_ptr<QSaveFile> file = std::move(FFile);
-  if (!flushed) {
-    file->cancelWriting();
-    return false;
-  }
-  if (!file->commit()) {
-    error = CannotWrite(file->fileName(), file->errorString());
-    return false;
-  }
-  if (LooksLikeProgram(FHead)) MakeExecutable(file->fileName());
-  return true;
+  const std::unique_ptr<TReplacingFile> file = std::move(FFile);
+  if (!flushed) return false;
+  if (LooksLikeProgram(FHead)) file->MakeExecutable();
+  return file->Commit(error);
 }
 
 bool CopyFileChunked(const QString& from, const QString& to, QString& error) {
@@ -258,11 +402,9 @@ bool CopyFileChunked(const QString& from, const QString& to, QString& error) {
     error = QStringLiteral("Не удалось открыть файл %1: %2").arg(QDir::toNativeSeparators(from), source.errorString());
     return false;
   }
-  QSaveFile target(to);
-  if (!target.open(QIODevice::WriteOnly)) {
-    error = CannotCreate(to, target.errorString());
-    return false;
-  }
+  const QFileInfo place(to);
+  TReplacingFile target;
+  if (!target.Open(place.absolutePath() + QLatin1Char('/'), place.fileName(), error)) return false;
   std::array<char, kCopyBufferSize> buffer;
   for (;;) {
     const qint64 n = source.read(buffer.data(), kCopyBufferSize);
@@ -271,16 +413,9 @@ bool CopyFileChunked(const QString& from, const QString& to, QString& error) {
       return false;
     }
     if (n == 0) break;
-    if (target.write(buffer.data(), n) != n) {
-      error = CannotWrite(to, target.errorString());
-      return false;
-    }
+    if (!target.Write(buffer.data(), n, error)) return false;
   }
-  if (!target.commit()) {
-    error = CannotWrite(to, target.errorString());
-    return false;
-  }
-  return true;
+  return target.Commit(error);
 }
 
 TUnpackResult UnpackPackageFile(const QString& packagePath, const QString& targetDir) {
@@ -298,13 +433,11 @@ TUnpackResult UnpackPackageFile(const QString& packagePath, const QString& targe
 
 TInstallResult RunInstall(const TInstallRequest& request) {
   TInstallResult result;
-  if (request.folderText.trimmed().isEmpty()) {
-    result.error = QStringLiteral("Не указана папка для установки.");
-    return result;
-  }
-  // 1. The target folder, made absolute so that "Path" and the log-on entry stay valid
-  //    wherever the player is started from; creation is checked by the steps that use it.
-  QString target = QDir(request.sourceDir).absoluteFilePath(request.folderText);
+  // 1. The target folder: an absolute path (or one under "~"), so that "Path" and the log-on
+  //    entry stay valid wherever the player is started from; creation is checked by the steps
+  //    that use it.
+  QString target = TargetFolderFromText(request.folderText, QDir::homePath(), result.error);
+  if (target.isEmpty()) return result;
   if (!target.endsWith(QLatin1Char('/'))) target += QLatin1Char('/');
   result.targetDir = target;
   QDir().mkpath(target);

@@ -12,7 +12,6 @@
 
 #include "Package.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -56,11 +55,51 @@ QStringList RuntimeFiles();
 // escapes of the file format).
 QString DesktopExecQuote(const QString& argument);
 
+// A file written beside its final name and put in place only when complete: on Commit it is
+// flushed to the disk and renamed over the name. Whatever stands under the name is replaced,
+// never written into: a symbolic link there is replaced by the new regular file and the file
+// it pointed to is left untouched. The folders on the way below `dir` are walked without
+// following links (a link where a folder should be is refused with a message); `dir` itself
+// is taken as given. Errors name the file and give the system's reason.
+class TReplacingFile {
+ public:
+  TReplacingFile() = default;
+  ~TReplacingFile();  // an uncommitted file is removed
+  TReplacingFile(const TReplacingFile&) = delete;
+  TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+  // `name` is relative to `dir` ('/'-separated, already checked).
+  bool Open(const QString& dir, const QString& name, QString& error);
+  bool Write(const char* data, qint64 size, QString& error);
+  // Adds execute permission for whoever may read the file (before Commit).
+  void MakeExecutable();
+  bool Commit(QString& error);
+  void Cancel();
+  QString FileName() const { return FPath; }
+
+ private:
+  QString FPath;          // the final name, for messages
+  QByteArray FTemporary;  // the temporary file's name inside the folder
+  QByteArray FName;       // the final name inside the folder
+  int FFolder = -1;       // the folder that holds both
+  int FHandle = -1;
+  unsigned FMode = 0;
+};
+
+// Opens `dir` + `name`'s folder without following links on the way below `dir`; returns the
+// descriptor (-1 with a message on failure) and leaves the last component in `leaf`.
+int OpenFolderBelow(const QString& dir, const QString& name, QByteArray& leaf, QString& error);
+
+// The target folder from the text the user typed or chose: trimmed of spaces, a leading "~"
+// expanded to `home`. Empty with a message for a text that is empty or not an absolute path.
+QString TargetFolderFromText(const QString& text, const QString& home, QString& error);
+
 // Writes unpacked entries below a target folder. Each file is written beside its final name,
 // flushed to the disk and put in place only when complete, so a damaged package never leaves
-// a partial file and never spoils a file installed before. Files whose contents start like a
-// program (ELF or "#!") are made executable. The 10000-byte pieces it receives are gathered
-// into larger writes.
+// a partial file and never spoils a file installed before; an installed name never writes
+// through a symbolic link (see TReplacingFile). Files whose contents start like a program
+// (ELF or "#!") are made executable. The 10000-byte pieces it receives are gathered into
+// larger writes.
 class TFolderSink : public TEntrySink {
  public:
   explicit TFolderSink(QString targetDir);
@@ -74,7 +113,7 @@ class TFolderSink : public TEntrySink {
   bool Flush(QString& error);
 
   QString FTargetDir;
-  std::unique_ptr<QSaveFile> FFile;
+  std::unique_ptr<TReplacingFile> FFile;
   QByteArray FHead;     // the first bytes of the current file
   std::vector<char> FPending;  // received, not yet written: the first FPendingSize bytes
   qint64 FPendingSize = 0;

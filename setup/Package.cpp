@@ -1,10 +1,13 @@
 // Package.cpp: the package reader (see Package.h).
 #include "Package.h"
 
+#include "EntryName.h"
+
 #include <QIODevice>
 #include <QStringList>
 
 #include <array>
+#include <string_view>
 
 namespace setup {
 namespace {
@@ -45,20 +48,12 @@ QString ReadError(const QString& packageName, const QIODevice& in) {
 }  // namespace
 
 QString CheckEntryName(const QByteArray& stored) {
-  if (stored.isEmpty() || stored.contains('\0')) return {};
+  if (setup_format::NameFault(std::string_view(stored.constData(), size_t(stored.size()))) !=
+      setup_format::TEntryFault::None)
+    return {};
   QByteArray unified = stored;
   unified.replace('\\', '/');
-  if (unified.startsWith('/')) return {};
-  const QString name = QString::fromUtf8(unified);
-  // Split on '/' and look at every component: ".." anywhere could climb out of the target.
-  const QStringList parts = name.split(QLatin1Char('/'));
-  bool any = false;
-  for (const QString& part : parts) {
-    if (part == QLatin1String("..")) return {};
-    if (!part.isEmpty() && part != QLatin1String(".")) any = true;
-  }
-  if (!any) return {};  // only separators and dots: names the target folder itself
-  return name;
+  return QString::fromUtf8(unified);
 }
 
 TUnpackResult UnpackPackage(QIODevice& package, const QString& packageName, TEntrySink& sink) {
@@ -111,7 +106,8 @@ TUnpackResult UnpackPackage(QIODevice& package, const QString& packageName, TEnt
     const qint64 size = (qint64(sizeBytes[0]) << 16) | (qint64(sizeBytes[1]) << 8) | qint64(sizeBytes[2]);
 
     if (isFolder) {
-      if (size != 0) {
+      if (setup_format::EntryFault(std::string_view(stored.constData(), size_t(stored.size())), quint32(size)) !=
+          setup_format::TEntryFault::None) {
         result.error = QStringLiteral("Файл пакета %1 повреждён: запись папки «%2» содержит данные.")
                            .arg(packageName, name);
         return result;

@@ -177,12 +177,12 @@ void TVisDataThread::StartOutput()
 bool TVisDataThread::Arm()
 {
     const uint32_t period = FPeriod;
-    itimerspec spec{};
-    spec.it_value.tv_sec = 0;
-    spec.it_value.tv_nsec = kFirstTick_ms * 1000000L;
-    spec.it_interval.tv_sec = period / 1000;
-    spec.it_interval.tv_nsec = static_cast<long>(period % 1000) * 1000000L;
-    return ::timerfd_settime(FTimer, 0, &spec, nullptr) == 0;
+    itimerspec periodTiming{};
+    periodTiming.it_value.tv_sec = 0;
+    periodTiming.it_value.tv_nsec = kFirstTick_ms * 1000000L;
+    periodTiming.it_interval.tv_sec = period / 1000;
+    periodTiming.it_interval.tv_nsec = static_cast<long>(period % 1000) * 1000000L;
+    return ::timerfd_settime(FTimer, 0, &periodTiming, nullptr) == 0;
 }
 
 void TVisDataThread::Execute()

@@ -102,7 +102,7 @@ Summary Ours(Kind K, const std::string &Path) {
   case Kind::Ogg: {
     TOggVorbis R;
     R.ReadFromFile(Path);
-    S = {R.Duration(), R.BitRate(), R.SampleRate(), R.Channels(), R.Title(), R.Artist()};
+    S = {R.Duration(), R.BitRate(), static_cast<int>(R.SampleRate()), R.Channels(), R.Title(), R.Artist()};
     break;
   }
   case Kind::Wma: {

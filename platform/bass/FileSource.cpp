@@ -3,6 +3,7 @@
 // what is being decoded is in memory. Network streams decode through the same source, over
 // their download (a ByteInput that is read forward only while it is coming in).
 #include "FileRegion.h"
+#include "fileinfo/ID3v2TagSize.h"
 #include "Sources.h"
 
 extern "C" {
@@ -203,13 +204,12 @@ private:
             std::string tag(128, '\0');
             if (input_->read(size - 128, tag.data(), 128) == 128 && tag.compare(0, 3, "TAG") == 0) id3v1_ = tag;
         }
-        uint8_t header[10];
-        if (input_->read(0, header, 10) == 10 && std::memcmp(header, "ID3", 3) == 0 && header[3] != 0xFF &&
-            header[4] != 0xFF && !((header[6] | header[7] | header[8] | header[9]) & 0x80)) {
-            uint64_t body = (uint64_t{header[6]} << 21) | (uint64_t{header[7]} << 14) | (uint64_t{header[8]} << 7) |
-                            header[9];
-            uint64_t total = 10 + body + ((header[5] & 0x10) ? 10 : 0);
-            total = std::min(total, size);
+        // The same rule as the player's file readers, so both agree on where the audio starts.
+        uint8_t header[fileinfo_id3v2::kHeaderSize];
+        const auto total = input_->read(0, header, sizeof header) == sizeof header
+                               ? static_cast<uint64_t>(fileinfo_id3v2::TagSize(header, static_cast<int64_t>(size)))
+                               : 0;
+        if (total > 0) {
             id3v2_.assign(static_cast<size_t>(total), '\0');
             id3v2_.resize(input_->read(0, id3v2_.data(), id3v2_.size()));
             audioStart_ = total;

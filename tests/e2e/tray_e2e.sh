@@ -67,11 +67,14 @@ write_settings() { printf '[General]\nPath=%s\nShuffle=\nPanel=\n' "$work/music"
 write_settings
 
 # ---- the display and the tray ----
+# -noreset: without it the server resets when its last client leaves (between the runs, once
+# the tray and the player are gone), and a player started in that moment finds no display.
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb gave no display in 20 s: $(cat "$work/xvfb.log")"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 SCREEN_W=1024 SCREEN_H=768
 
@@ -81,6 +84,7 @@ start_tray() {
   tray_pid=$!
   # Up to 20 s: a loaded machine (CI builds running beside the test) starts it slowly.
   for _ in $(seq 200); do xdotool search --name '^panel$' >/dev/null 2>&1 && return 0; sleep 0.1; done
+  log "trayer on $DISPLAY did not show its panel: $(cat "$work/trayer.log")"
   return 1
 }
 

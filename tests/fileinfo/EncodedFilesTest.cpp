@@ -49,6 +49,7 @@ std::vector<Fixture> Fixtures() {
       {"vorbis.ogg", Recipe("ogg", "libvorbis", 44100, 2, 0, 5)},
       {"wmav2.wma", Recipe("asf", "wmav2", 44100, 2, 128000, -1)},
       {"pcm.wav", Recipe("wav", "pcm_s16le", 44100, 2, 0, -1)},
+      {"cover.ogg", Recipe("ogg", "libvorbis", 44100, 2, 0, 3)},
   };
   F[0].Recipe.MuxerOptions = {{"id3v2_version", "3"}, {"write_id3v1", "1"}};
   F[1].Recipe.MuxerOptions = {{"id3v2_version", "4"}};
@@ -56,6 +57,10 @@ std::vector<Fixture> Fixtures() {
   // which puts the last page's start beyond the 12,060 bytes the reader searches).
   F[4].Recipe.MuxerOptions = {{"page_duration", "100000"}};
   F[6].Recipe.Metadata.clear();
+  // A cover picture of 300 KB before the texts, as taggers store one: the comment packet
+  // runs over several pages.
+  F[7].Recipe.Seconds = 1.0;
+  F[7].Recipe.Metadata.insert(F[7].Recipe.Metadata.begin(), {"METADATA_BLOCK_PICTURE", std::string(300000, 'Q')});
   return F;
 }
 
@@ -117,8 +122,15 @@ TEST_F(EncodedFiles, VariableBitRateMp3WithXingAndLame) {
   // Frames times 1,152 samples: the encoder's delay and padding stay within two frames.
   EXPECT_NEAR(R.Duration(), Seconds["vbr.mp3"], 2 * 1152.0 / 44100);
   EXPECT_EQ(R.EncoderTag(), "");
+  // Version 2.4, texts in UTF-8 (encoding 3), as FFmpeg writes them by default.
   EXPECT_EQ(R.ID3v2().Version(), 4);
-  EXPECT_EQ(R.ID3v2().Title(), ""); // version 2.4 texts are written in UTF-8, which is not read
+  EXPECT_EQ(R.ID3v2().Title(), "Morning Song");
+  EXPECT_EQ(R.ID3v2().Artist(), "The Band");
+  EXPECT_EQ(R.ID3v2().Album(), "First Light");
+  EXPECT_EQ(R.ID3v2().Track(), 3);
+  EXPECT_EQ(R.ID3v2().Year(), "2004");
+  EXPECT_EQ(R.ID3v2().Genre(), "Rock");
+  EXPECT_EQ(R.ID3v2().Comment(), ""); // FFmpeg writes it as a TXXX frame, not as COMM
   EXPECT_FALSE(R.ID3v1().Exists());
 }
 
@@ -158,6 +170,16 @@ TEST_F(EncodedFiles, OggVorbis) {
   EXPECT_EQ(R.Genre(), "Rock");
   EXPECT_EQ(R.Comment(), "made by a test");
   EXPECT_FALSE(R.Vendor().empty());
+}
+
+TEST_F(EncodedFiles, OggVorbisWithACoverPicture) {
+  TOggVorbis R;
+  ASSERT_TRUE(R.ReadFromFile(Paths["cover.ogg"]));
+  EXPECT_TRUE(R.Valid());
+  EXPECT_EQ(R.Title(), "Morning Song");
+  EXPECT_EQ(R.Artist(), "The Band");
+  EXPECT_EQ(R.Comment(), "made by a test");
+  EXPECT_NEAR(R.Duration(), Seconds["cover.ogg"], 1e-9);
 }
 
 TEST_F(EncodedFiles, WindowsMedia) {

@@ -108,15 +108,45 @@ TEST(ID3v2, BigEndianMarkIsStillReadLittleEndian) {
   EXPECT_NE(T.R.Title(), "Hi");
 }
 
-TEST(ID3v2, EncodingsTwoAndThreeAreIgnored) {
+// What FFmpeg and current taggers write: ID3v2.4 in UTF-8 (encoding 3); encoding 2 is UTF-16
+// big-endian without a byte-order mark. Both read like encodings 0 and 1, in every slot.
+TEST(ID3v2, EncodingsTwoAndThreeAreRead) {
   Bytes Frames;
-  Append(Frames, Frame("TIT2", Bytes{3, 'U', 'T', 'F', '8'}));
-  Bytes Be{2, 0, 'X'};
+  Append(Frames, Frame("TIT2", Bytes{3, 'U', 'T', 'F', '8', ' ', 0xD0, 0x96, 0}));
+  Bytes Be{2, 0x04, 0x16, 0, 'X'}; // "ЖX"
   Append(Frames, Frame("TPE1", Be));
+  Bytes Comment{3, 'e', 'n', 'g'};
+  Append(Comment, std::string_view("desc\0text \xE2\x82\xAC", 13));
+  Append(Frames, Frame("COMM", Comment));
+  Bytes BeComment{2, 'e', 'n', 'g', 0, 'd', 0, 0, 0, 'o', 0, 'k'};
+  Append(Frames, Frame("COMM", BeComment)); // the later one wins
+  Append(Frames, Frame("TRCK", Bytes{3, '7', '/', '9'}));
+  Append(Frames, Frame("TDRC", Bytes{3, '2', '0', '2', '4', '-', '0', '1'}));
   Read T(Tag(4, Frames));
   ASSERT_TRUE(T.Ok);
-  EXPECT_EQ(T.R.Title(), "");
-  EXPECT_EQ(T.R.Artist(), "");
+  EXPECT_EQ(T.R.Title(), "UTF8 \xD0\x96");
+  EXPECT_EQ(T.R.Artist(), "\xD0\x96X");
+  EXPECT_EQ(T.R.Comment(), "ok");
+  EXPECT_EQ(T.R.Track(), 7);
+  EXPECT_EQ(T.R.Year(), "2024");
+
+  // A UTF-8 frame longer than the 500-byte slot is cut before a sequence it would split.
+  Bytes Long{3};
+  Append(Long, std::string(498, 'a'));
+  Append(Long, "\xD0\x96\xD0\x96");
+  Read L(Tag(4, Frame("TIT2", Long)));
+  EXPECT_EQ(L.R.Title(), std::string(498, 'a'));
+}
+
+// Units whose low byte is 0xFF are letters like any other (U+00FF, U+04FF, U+30FF); only the
+// byte-order mark is left out.
+TEST(ID3v2, UnitsEndingInFFAreKept) {
+  Bytes Content{1, 0xFF, 0xFE, 'a', 0, 0xFF, 0x00, 0xFF, 0x04, 0xFF, 0x30};
+  Read T(Tag(3, Frame("TIT2", Content)));
+  EXPECT_EQ(T.R.Title(), "a\xC3\xBF\xD3\xBF\xE3\x83\xBF");
+  Bytes Be{2, 0x00, 0xFF, 0x00, 'b'};
+  Read B(Tag(4, Frame("TIT2", Be)));
+  EXPECT_EQ(B.R.Title(), "\xC3\xBF" "b");
 }
 
 TEST(ID3v2, CommentAndLinkDropTheirDescription) {

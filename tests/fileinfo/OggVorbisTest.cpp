@@ -4,31 +4,77 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 using namespace fileinfo_test;
+
+// Bytes requested from operator new while counting is on: the readers must stay within fixed
+// memory whatever the size of the file or of one comment.
+static std::atomic<bool> gCounting{false};
+static std::atomic<size_t> gAllocated{0};
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // the replacements below pair malloc and free
+#endif
+void *operator new(size_t Size) {
+  if (gCounting)
+    gAllocated += Size;
+  if (void *P = std::malloc(Size ? Size : 1))
+    return P;
+  throw std::bad_alloc();
+}
+void operator delete(void *P) noexcept { std::free(P); }
+void operator delete(void *P, size_t) noexcept { std::free(P); }
 
 namespace {
 
-Bytes Page(uint64_t Granule, const Bytes &Body, uint32_t Sequence) {
+// Segment sizes of one packet: 255 for each full segment, then the rest (0 when the packet
+// is a multiple of 255 bytes).
+Bytes LacingOf(size_t Size) {
+  Bytes Lacing(Size / 255, 255);
+  Lacing.push_back(static_cast<uint8_t>(Size % 255));
+  return Lacing;
+}
+
+Bytes PageWith(uint64_t Granule, const Bytes &Lacing, const uint8_t *Data, size_t Size, uint32_t Sequence,
+               bool Continued) {
   Bytes B;
   Append(B, "OggS");
   B.push_back(0);
-  B.push_back(Sequence == 0 ? 2 : 0);
+  B.push_back(static_cast<uint8_t>((Sequence == 0 ? 2 : 0) | (Continued ? 1 : 0)));
   AppendLE64(B, Granule);
   AppendLE32(B, 0x1234);
   AppendLE32(B, Sequence);
   AppendLE32(B, 0); // checksum, not checked
-  Bytes Lacing;
-  size_t Left = Body.size();
-  do {
-    const size_t Lace = Left < 255 ? Left : 255;
-    Lacing.push_back(static_cast<uint8_t>(Lace));
-    Left -= Lace;
-    if (Lace < 255)
-      break;
-  } while (true);
   B.push_back(static_cast<uint8_t>(Lacing.size()));
   Append(B, Lacing);
-  Append(B, Body);
+  Append(B, Data, Size);
+  return B;
+}
+
+Bytes Page(uint64_t Granule, const Bytes &Body, uint32_t Sequence) {
+  return PageWith(Granule, LacingOf(Body.size()), Body.data(), Body.size(), Sequence, false);
+}
+
+// One packet laid over as many pages as it needs, at most SegmentsPerPage segments each, as
+// encoders lay out a comment packet that carries a cover picture.
+Bytes Pages(const Bytes &Packet, uint32_t &Sequence, size_t SegmentsPerPage) {
+  const Bytes Lacing = LacingOf(Packet.size());
+  Bytes B;
+  size_t Done = 0;
+  for (size_t First = 0; First < Lacing.size(); First += SegmentsPerPage) {
+    const size_t Count = std::min(SegmentsPerPage, Lacing.size() - First);
+    const Bytes PageLacing(Lacing.begin() + static_cast<ptrdiff_t>(First),
+                           Lacing.begin() + static_cast<ptrdiff_t>(First + Count));
+    size_t Size = 0;
+    for (uint8_t L : PageLacing)
+      Size += L;
+    Append(B, PageWith(0, PageLacing, Packet.data() + Done, Size, Sequence++, First > 0));
+    Done += Size;
+  }
   return B;
 }
 
@@ -41,6 +87,7 @@ struct OggSpec {
   bool CommentHeader = true;
   uint64_t LastGranule = 441000; // 10 s
   size_t AudioBytes = 160000;
+  size_t CommentSegmentsPerPage = 255;
 };
 
 Bytes OggFile(const OggSpec &S) {
@@ -66,10 +113,10 @@ Bytes OggFile(const OggSpec &S) {
     Append(Comments, C);
   }
   Comments.push_back(1);
-  Append(File, Page(0, Comments, 1));
+  uint32_t Sequence = 1;
+  Append(File, Pages(Comments, Sequence, S.CommentSegmentsPerPage));
 
   // Audio in pages of 4,000 bytes; the last one carries the total granule position.
-  uint32_t Sequence = 2;
   for (size_t Done = 0; Done < S.AudioBytes; Done += 4000, ++Sequence) {
     const bool Last = Done + 4000 >= S.AudioBytes;
     Append(File, Page(Last ? S.LastGranule : S.LastGranule / 2, Bytes(4000, 0x5A), Sequence));
@@ -170,9 +217,9 @@ TEST(OggVorbis, ChannelsAndRatesDecideValidity) {
     uint8_t Channels;
     uint32_t Rate;
     bool Valid;
-    uint16_t HeldRate;
+    uint32_t HeldRate;
   } Cases[] = {{6, 44100, true, 44100}, {7, 44100, false, 44100}, {0, 44100, false, 44100},
-               {1, 96000, true, 30464}, {2, 0, false, 0}};
+               {1, 96000, true, 96000}, {2, 0, false, 0}};
   for (const auto &C : Cases) {
     OggSpec S;
     S.Channels = C.Channels;
@@ -181,6 +228,75 @@ TEST(OggVorbis, ChannelsAndRatesDecideValidity) {
     ASSERT_TRUE(T.Ok);
     EXPECT_EQ(T.R.Valid(), C.Valid) << int{C.Channels} << " " << C.Rate;
     EXPECT_EQ(T.R.SampleRate(), C.HeldRate);
+  }
+}
+
+// The identification header's rate is 32 bits: 96 kHz and 192 kHz files have their own rate,
+// duration and bit rate.
+TEST(OggVorbis, HighSampleRates) {
+  for (const uint32_t Rate : {96000u, 192000u}) {
+    OggSpec S;
+    S.SampleRate = Rate;
+    S.LastGranule = Rate * 87 / 100; // 0.87 s
+    S.AudioBytes = 16000;
+    const Bytes File = OggFile(S);
+    Read T(File);
+    ASSERT_TRUE(T.Ok);
+    EXPECT_EQ(T.R.SampleRate(), Rate);
+    EXPECT_DOUBLE_EQ(T.R.Duration(), 0.87);
+    EXPECT_EQ(T.R.BitRate(), static_cast<uint16_t>(File.size() / 0.87 / 125 + 0.5));
+    EXPECT_TRUE(T.R.Valid());
+  }
+}
+
+// Real files put a cover picture (hundreds of KB) before the titles, so the comment packet
+// runs over many pages. The texts after it are found, in fixed memory.
+TEST(OggVorbis, CommentPacketOverManyPages) {
+  for (const size_t SegmentsPerPage : {size_t{255}, size_t{16}, size_t{1}}) {
+    SCOPED_TRACE(SegmentsPerPage);
+    OggSpec S;
+    S.CommentSegmentsPerPage = SegmentsPerPage;
+    S.Comments = {"METADATA_BLOCK_PICTURE=" + std::string(SegmentsPerPage == 1 ? 20000 : 600000, 'P'),
+                  "TITLE=After the picture", "ARTIST=Band", "COMMENT=" + std::string(300, 'c'), "DATE=2001"};
+    const Bytes File = OggFile(S);
+    TempDir Dir;
+    const std::string Path = Dir.Write("a.ogg", File);
+    TOggVorbis R;
+    gAllocated = 0;
+    gCounting = true;
+    const bool Ok = R.ReadFromFile(Path);
+    gCounting = false;
+    ASSERT_TRUE(Ok);
+    EXPECT_EQ(R.Title(), "After the picture");
+    EXPECT_EQ(R.Artist(), "Band");
+    EXPECT_EQ(R.Comment(), std::string(250 - 8, 'c'));
+    EXPECT_EQ(R.Date(), "2001");
+    EXPECT_EQ(R.Vendor(), S.Vendor);
+    EXPECT_EQ(R.Samples(), 441000);
+    EXPECT_LT(gAllocated.load(), 8192u) << "memory grew with the comment";
+  }
+  { // A length that runs past the packet's end stops at it: nothing after the packet (the
+    // setup header, audio pages) is taken for comments.
+    OggSpec S;
+    S.Comments = {"TITLE=t", "ARTIST=a"};
+    Bytes File = OggFile(S);
+    const size_t TitleLength = 28 + 30 + 28 + 7 + 4 + S.Vendor.size() + 4;
+    File[TitleLength + 3] = 0x10; // 268 MB
+    Read T(File);
+    EXPECT_TRUE(T.Ok);
+    EXPECT_EQ(T.R.Title(), std::string("t\x08\0\0\0ARTIST=a", 13)); // the rest of the packet
+    EXPECT_EQ(T.R.Artist(), "");
+  }
+  { // A file that ends inside the packet, with two billion comments announced, ends the
+    // reading at once.
+    OggSpec S;
+    S.Comments = {"TITLE=t"};
+    Bytes File = OggFile(S);
+    const size_t CountAt = 28 + 30 + 28 + 7 + 4 + S.Vendor.size();
+    File[CountAt + 3] = 0x7F;
+    File.resize(CountAt + 8);
+    Read T(File);
+    EXPECT_TRUE(T.Ok);
   }
 }
 

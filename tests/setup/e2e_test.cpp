@@ -183,8 +183,12 @@ TEST(SetupEndToEnd, PersonInstallsThenPlayerStartsFromTheLogOnEntry) {
   ASSERT_TRUE(package.open(QIODevice::ReadOnly));
   ListingSink listing;
   ASSERT_TRUE(setup::UnpackPackage(package, builtPackage, listing).ok);
+  // The programs are packed from their copies without debugging sections, the rest as built.
   for (const QString& name : listing.files) {
-    EXPECT_EQ(ReadFile(target + "/" + name), ReadFile(QStringLiteral(AUBADINE_BIN_DIR "/") + name)) << name.toStdString();
+    QString built = QStringLiteral(AUBADINE_BIN_DIR "/../package/") + name;
+    if (!QFileInfo::exists(built))
+      built = QStringLiteral(AUBADINE_BIN_DIR "/") + name;
+    EXPECT_EQ(ReadFile(target + "/" + name), ReadFile(built)) << name.toStdString();
   }
   EXPECT_TRUE(QFileInfo::exists(target + "/PlayList.ini"));
   EXPECT_FALSE(QFileInfo::exists(programFiles + "/PlayList.ini"));

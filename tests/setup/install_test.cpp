@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+
 using namespace setup;
 using namespace setup_test;
 
@@ -209,6 +213,30 @@ TEST_F(Install, EveryFailingStepNamesItsFileOrKey) {
   }
 }
 
+// A full disk is reported with the system's reason and the file's name, and leaves no
+// partial file. The target is a small file system of its own (needs the right to mount one,
+// which the build machines have as root).
+TEST_F(Install, FullDiskGivesTheReason) {
+  const QString small = root.filePath("small");
+  QDir().mkpath(small);
+  if (::mount("aubadine-test", QFile::encodeName(small).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+              "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+  struct Unmount {
+    QString path;
+    ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+  } unmount{small};
+  Package({{"Lirren", "p"}, {"libbass.so", Pattern(600000)}});
+  TInstallRequest request = Request();
+  request.folderText = small + "/Aubadine";
+  const TInstallResult r = RunInstall(request);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.error.contains(small + "/Aubadine/libbass.so")) << r.error.toStdString();
+  EXPECT_TRUE(r.error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << r.error.toStdString();
+  EXPECT_FALSE(r.error.contains("Unknown error")) << r.error.toStdString();
+  EXPECT_EQ(QDir(small + "/Aubadine").entryList(QDir::Files | QDir::Hidden), QStringList{"Lirren"});
+}
+
 TEST_F(Install, SettingsErrorNamesTheValue) {
   Package({});
   WriteFile(config, "");
@@ -228,17 +256,97 @@ TEST_F(Install, RuntimeFilesAreCopiedWhole) {
   EXPECT_EQ(ReadFile(root.filePath("runtime/libten.so")), Pattern(10000));
 }
 
-TEST_F(Install, RelativeFolderIsTakenFromTheSourceFolder) {
+// The folder text as people type it: spaces around it are dropped, "~" is the home folder,
+// and a relative path (which would land beside the package, or in "<package>/~/...") is
+// refused with a message instead of being installed somewhere unexpected.
+TEST_F(Install, FolderTextIsTrimmedExpandedOrRefused) {
   Package({});
-  TInstallRequest request = Request();
-  request.folderText = "Aubadine";
-  const TInstallResult r = RunInstall(request);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.targetDir, source + "/Aubadine/");
-  EXPECT_EQ(SettingsPath(), source + "/Aubadine");
+  const QByteArray oldHome = qgetenv("HOME");
+  const QString home = root.filePath("home");
+  QDir().mkpath(home);
+  qputenv("HOME", QFile::encodeName(home));
+  struct Case {
+    QString text;
+    QString target;  // empty: refused
+  };
+  const std::vector<Case> cases = {
+      {"  " + target + " ", target + "/"},
+      {"\t" + target + "/\n", target + "/"},
+      {"~/Aubadine", home + "/Aubadine/"},
+      {" ~ ", home + "/"},
+      {"Aubadine", ""},
+      {"~other/Aubadine", ""},
+      {"./Aubadine", ""},
+      {"  ", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    TInstallRequest request = Request();
+    request.folderText = c.text;
+    const TInstallResult r = RunInstall(request);
+    if (c.target.isEmpty()) {
+      EXPECT_FALSE(r.ok);
+      EXPECT_FALSE(r.error.isEmpty());
+      EXPECT_FALSE(QFileInfo::exists(source + "/Aubadine")) << "nothing beside the package";
+      EXPECT_FALSE(QFileInfo::exists(source + "/~other"));
+      continue;
+    }
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.targetDir, c.target);
+    EXPECT_EQ(SettingsPath(), c.target.chopped(1));
+    EXPECT_TRUE(QFileInfo(c.target + "PlayList.ini").isFile());
+  }
+  EXPECT_TRUE(RunInstall([&] {
+                TInstallRequest r = Request();
+                r.folderText = "Aubadine";
+                return r;
+              }())
+                  .error.contains("«Aubadine»"));
+  EXPECT_FALSE(QFileInfo::exists(root.filePath("src/~")));
+  qputenv("HOME", oldHome);
+}
 
-  request.folderText = "  ";
-  EXPECT_FALSE(RunInstall(request).ok);
+// A link already standing in the target under an installed name is replaced by a regular
+// file; the file it points to is never written, truncated or emptied.
+TEST_F(Install, NeverWritesThroughALink) {
+  const QString outside = root.filePath("outside");
+  QDir().mkpath(outside + "/plugins");
+  for (const char* name : {"player", "lib", "playlist", "plugins/in_old.so"})
+    ASSERT_TRUE(WriteFile(outside + "/" + name, QByteArray("precious ") + name));
+  QDir().mkpath(target);
+  ASSERT_TRUE(QFile::link(outside + "/player", target + "/Lirren"));
+  ASSERT_TRUE(QFile::link(outside + "/lib", target + "/libbass.so"));
+  ASSERT_TRUE(QFile::link(outside + "/playlist", target + "/PlayList.ini"));
+  ASSERT_TRUE(QFile::link(outside + "/playlist", target + "/playlist.INI"));
+  ASSERT_TRUE(QFile::link(outside + "/plugins", target + "/Plugins"));
+  ASSERT_TRUE(QFile::link(outside + "/nothing", target + "/dangling"));
+  Package({{"Lirren", "new player"}, {"libbass.so", "new lib"}, {"dangling", "d"}, {"Plugins/", ""},
+           {"Plugins/in_old.so", "new plugin"}});
+  const TInstallResult r = RunInstall(Request());
+  ASSERT_TRUE(r.ok) << r.error.toStdString();
+  for (const char* name : {"player", "lib", "playlist", "plugins/in_old.so"})
+    EXPECT_EQ(ReadFile(outside + "/" + name), QByteArray("precious ") + name) << name;
+  EXPECT_FALSE(QFileInfo::exists(outside + "/nothing"));
+  EXPECT_EQ(QDir(outside + "/plugins").entryList(QDir::Files), QStringList{"in_old.so"});
+  for (const char* name : {"Lirren", "libbass.so", "PlayList.ini", "playlist.INI", "dangling", "Plugins"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(QFileInfo(target + "/" + name).isSymLink());
+  }
+  EXPECT_EQ(ReadFile(target + "/Lirren"), QByteArray("new player"));
+  EXPECT_EQ(ReadFile(target + "/libbass.so"), QByteArray("new lib"));
+  EXPECT_EQ(QFileInfo(target + "/PlayList.ini").size(), 0);
+  EXPECT_EQ(QFileInfo(target + "/playlist.INI").size(), 0);
+  EXPECT_TRUE(QFileInfo(target + "/Plugins").isDir());
+  EXPECT_EQ(ReadFile(target + "/Plugins/in_old.so"), QByteArray("new plugin"));
+
+  // Without a folder entry a linked folder is refused, naming it; nothing reaches its target.
+  QDir(target + "/Plugins").removeRecursively();
+  ASSERT_TRUE(QFile::link(outside + "/plugins", target + "/Plugins"));
+  Package({{"Plugins/in_x.so", "x"}});
+  const TInstallResult refused = RunInstall(Request());
+  EXPECT_FALSE(refused.ok);
+  EXPECT_TRUE(refused.error.contains(target + "/Plugins")) << refused.error.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(outside + "/plugins/in_x.so"));
 }
 
 // Reads one Exec argument back the way a desktop environment does: the file format's string

@@ -1,4 +1,5 @@
 // mkpackage: the bytes it writes, and the limits of the format it refuses to pass.
+#include "Installer.h"
 #include "PackageFixture.h"
 
 #include <QDir>
@@ -118,6 +119,51 @@ TEST_F(MkPackage, RefusesWhatTheFormatCannotHold) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.read(9), QByteArray("\x01\x05limit\xff\xff\xff", 10).left(9));
   EXPECT_EQ(f.size(), 1 + 1 + 5 + 3 + 0xFFFFFF);
+}
+
+// mkpackage refuses every entry that setup would refuse as damaged or hostile (one rule for
+// both), and what it accepts installs.
+TEST_F(MkPackage, RefusesWhatSetupRefuses) {
+  const QString data = File("data", "contents");
+  const QString folder = dir.filePath("folder");
+  File("folder/a", "A");
+  struct Case {
+    QString argument;
+    QByteArray storedName;  // as the entry would be stored
+    QByteArray storedData;
+    bool accepted;
+  };
+  const std::vector<Case> cases = {
+      {"x/=" + data, "x/", "contents", false},
+      {"Plugins\\=" + data, "Plugins\\", "contents", false},
+      {"a/./=" + data, "a/./", "contents", false},
+      {".=" + data, ".", "contents", false},
+      {"./=" + folder, "./", "", false},
+      {"./.=" + data, "./.", "contents", false},
+      {"./name=" + data, "./name", "contents", true},
+      {"sub/name=" + data, "sub/name", "contents", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument.toStdString());
+    QFile::remove(out);
+    const PackRun r = Pack({c.argument});
+    EXPECT_EQ(r.exitCode, c.accepted ? 0 : 1) << r.errors.toStdString();
+    EXPECT_EQ(QFileInfo::exists(out), c.accepted);
+
+    // What setup makes of the same entry.
+    QTemporaryDir target;
+    QDir().mkpath(target.filePath("sub"));
+    const QString package = dir.filePath("direct.dat");
+    ASSERT_TRUE(WriteFile(package, MakePackage({{c.storedName, c.storedData}})));
+    EXPECT_EQ(setup::UnpackPackageFile(package, target.path() + "/").ok, c.accepted);
+    if (c.accepted) {
+      const setup::TUnpackResult unpacked = setup::UnpackPackageFile(out, target.path() + "/");
+      EXPECT_TRUE(unpacked.ok) << unpacked.error.toStdString();
+    }
+  }
+  // An empty file under a folder's name would install as a folder: refused as well.
+  const QString empty = File("empty", "");
+  EXPECT_EQ(Pack({"x/=" + empty}).exitCode, 1);
 }
 
 }  // namespace

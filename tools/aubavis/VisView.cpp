@@ -111,16 +111,16 @@ void VisView::paintEvent(QPaintEvent*)
     const double margin = 18;
     const double headH = 64;
     const double scopeH = std::max(50.0, r.height() * 0.2);
-    const QRectF spec(margin, headH + 6, r.width() - 2 * margin, r.height() - headH - scopeH - 30);
-    const QRectF scope(margin, spec.bottom() + 10, r.width() - 2 * margin, scopeH);
-    const double horizon = spec.top() + spec.height() * 0.68;
+    const QRectF field(margin, headH + 6, r.width() - 2 * margin, r.height() - headH - scopeH - 30);
+    const QRectF scope(margin, field.bottom() + 10, r.width() - 2 * margin, scopeH);
+    const double horizon = field.top() + field.height() * 0.68;
 
     // The sun behind the bars.
-    QRadialGradient sun(QPointF(r.center().x(), horizon), spec.height() * 0.55);
+    QRadialGradient sun(QPointF(r.center().x(), horizon), field.height() * 0.55);
     sun.setColorAt(0.0, QColor(255, 226, 170, s.connected ? 150 : 70));
     sun.setColorAt(0.4, QColor(252, 184, 112, s.connected ? 60 : 25));
     sun.setColorAt(1.0, QColor(252, 184, 112, 0));
-    p.fillRect(spec, sun);
+    p.fillRect(field, sun);
 
     // Title and format.
     QFont big = font();
@@ -149,19 +149,19 @@ void VisView::paintEvent(QPaintEvent*)
     p.drawText(QRectF(margin, 36, r.width() - 2 * margin, 22), Qt::AlignLeft | Qt::AlignVCenter, line);
 
     // The spectrum: set 1 rising from the horizon, set 2 as its reflection below.
-    const double slot = spec.width() / kBars;
+    const double slot = field.width() / kBars;
     const double barW = std::max(1.0, slot * 0.72);
-    const double upH = horizon - spec.top();
-    const double downH = spec.bottom() - horizon;
-    QLinearGradient rise(0, horizon, 0, spec.top());
+    const double upH = horizon - field.top();
+    const double downH = field.bottom() - horizon;
+    QLinearGradient rise(0, horizon, 0, field.top());
     rise.setColorAt(0.0, kRose);
     rise.setColorAt(0.55, kAmber);
     rise.setColorAt(1.0, kCream);
-    QLinearGradient fall(0, horizon, 0, spec.bottom());
+    QLinearGradient fall(0, horizon, 0, field.bottom());
     fall.setColorAt(0.0, QColor(214, 104, 118, 170));
     fall.setColorAt(1.0, QColor(86, 52, 118, 40));
     for (int b = 0; b < kBars; ++b) {
-        const double x = spec.left() + b * slot + (slot - barW) / 2;
+        const double x = field.left() + b * slot + (slot - barW) / 2;
         const double up = level_[0][static_cast<size_t>(b)] * upH;
         const double down = level_[1][static_cast<size_t>(b)] * downH;
         p.fillRect(QRectF(x, horizon - up, barW, up), rise);
@@ -173,7 +173,7 @@ void VisView::paintEvent(QPaintEvent*)
                        QColor(250, 244, 234, 120));
     }
     p.setPen(QPen(QColor(255, 236, 200, 140), 1));
-    p.drawLine(QPointF(spec.left(), horizon + 0.5), QPointF(spec.right(), horizon + 0.5));
+    p.drawLine(QPointF(field.left(), horizon + 0.5), QPointF(field.right(), horizon + 0.5));
 
     // The scope: both channels over 576 samples.
     p.fillRect(scope, QColor(10, 12, 34, 150));

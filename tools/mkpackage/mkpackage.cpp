@@ -10,6 +10,8 @@
 // big-endian), Data. A package holds at most 255 entries, names of at most 255 bytes and
 // files of at most 16,777,215 bytes; anything beyond is refused with a message and no
 // output file is left behind.
+#include "EntryName.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -41,19 +43,21 @@ struct Failure {
 
 [[noreturn]] void Fail(const std::string& message) { throw Failure{message}; }
 
-void CheckName(const std::string& name) {
-  if (name.empty() || name == "/") Fail("an entry needs a name");
+// Refuses what the installer would refuse, by the installer's own rule, and names longer
+// than the format holds.
+void CheckEntry(const std::string& name, std::uintmax_t size, bool isFile) {
   if (name.size() > kMaxNameLength)
     Fail("name too long (" + std::to_string(name.size()) + " bytes, at most 255): " + name);
-  if (name.front() == '/' || name.front() == '\\')
-    Fail("name would install outside the target folder: " + name);
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("/\\", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2)
-      Fail("name would install outside the target folder: " + name);
-    start = end + 1;
+  if (isFile && setup_format::IsFolderName(name))
+    Fail("a file cannot be stored under a folder's name (ending in a separator): " + name);
+  switch (setup_format::EntryFault(name, static_cast<std::uint32_t>(std::min<std::uintmax_t>(size, kMaxDataSize)))) {
+    case setup_format::TEntryFault::None: return;
+    case setup_format::TEntryFault::Empty:
+    case setup_format::TEntryFault::NoName: Fail("an entry needs a name: \"" + name + "\"");
+    case setup_format::TEntryFault::NulByte: Fail("a name cannot hold a NUL byte");
+    case setup_format::TEntryFault::Absolute:
+    case setup_format::TEntryFault::Climbs: Fail("name would install outside the target folder: " + name);
+    case setup_format::TEntryFault::FolderWithData: Fail("a folder entry cannot hold data: " + name);
   }
 }
 
@@ -64,13 +68,13 @@ void AddFile(std::vector<Entry>& entries, const std::string& name, const fs::pat
   if (size > kMaxDataSize)
     Fail(path.string() + " is " + std::to_string(size) +
          " bytes; a package entry holds at most 16,777,215 bytes");
-  CheckName(name);
+  CheckEntry(name, size, true);
   entries.push_back({name, path, size});
 }
 
 void AddFolder(std::vector<Entry>& entries, const std::string& name, const fs::path& path) {
-  const std::string folder = name.back() == '/' ? name : name + "/";
-  CheckName(folder);
+  const std::string folder = !name.empty() && setup_format::IsFolderName(name) ? name : name + "/";
+  CheckEntry(folder, 0, false);
   entries.push_back({folder, {}, 0});
   std::vector<fs::directory_entry> children;
   std::error_code ec;
