@@ -7,8 +7,11 @@
 #include "Settings.h"
 #include "System.h"
 #include "IniFile.h"
+#include "MessageWindow.h"
+#include "PluginConfig.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -22,6 +25,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdlib>
+#include <sstream>
 #include <cstdio>
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent)
@@ -76,6 +81,10 @@ void TForm1::BuildComponents()
     N[11] = SettingsMenu->addAction(QStringLiteral("Панель"));
     N[10]->setCheckable(true);
     N[11]->setCheckable(true);
+    // Not in the original menu: the only way to the plug-in dialog.
+    SettingsMenu->addSeparator();
+    PluginsItem_ = SettingsMenu->addAction(QStringLiteral("Модули ввода…"));
+    connect(PluginsItem_, &QAction::triggered, this, [this] { PluginsClick(); });
     N[4] = PopupMenu1->addSeparator();
     N[6] = PopupMenu1->addAction(QStringLiteral("Воспроизвести"));
     N[5] = PopupMenu1->addAction(QStringLiteral("Пауза"));
@@ -148,6 +157,7 @@ bool TForm1::FormCreate()
             OnPlayerModeChange(o, n);
     };
     FSkipAutoNext = false;
+    LoadPluginsForTests();
 
     // 5. Centre on the whole virtual desktop.
     CenterOnDesktop();
@@ -180,6 +190,35 @@ bool TForm1::FormCreate()
     Timer1->start();
     started_ = true;
     return true;
+}
+
+void TForm1::PluginsClick()
+{
+    if (TPluginConfigForm* form = Player_ ? Player_->PluginConfigForm() : nullptr)
+        form->Show();
+}
+
+// Test hook for the end-to-end tests (docs/plugins.md): AUBADINE_TEST_PLUGINS names plug-in
+// files separated by commas; they are loaded through the plug-in dialog as a person would
+// (the dialog stays open), and AUBADINE_TEST_PLUGIN_FIRST=1 then ticks "Plugin First".
+void TForm1::LoadPluginsForTests()
+{
+    const char* names = std::getenv("AUBADINE_TEST_PLUGINS");
+    TPluginConfigForm* form = Player_ ? Player_->PluginConfigForm() : nullptr;
+    if (!names || !*names || !form)
+        return;
+    form->Show();
+    std::stringstream list(names);
+    for (std::string name; std::getline(list, name, ',');) {
+        if (form->SelectDetected(name))
+            form->btnLoadClick();
+    }
+    const char* first = std::getenv("AUBADINE_TEST_PLUGIN_FIRST");
+    if (first && std::string(first) == "1" && !form->PluginFirstBox()->isChecked()) {
+        form->PluginFirstBox()->setChecked(true);
+        form->PluginFirstClick();
+    }
+    ProcessMessages();  // the engine takes "Plugin First" before the first track opens
 }
 
 void TForm1::CenterOnDesktop()

@@ -69,6 +69,7 @@ public:
     void N11Click(); // Panel
     void N12Click(); // Random
     void N13Click(); // About
+    void PluginsClick(); // "Модули ввода…": the plug-in dialog
     void Button1Click();
     void Label1Click();
     void Label1MouseEnter();
@@ -89,6 +90,7 @@ public:
     TBASSPlayer* Player() const { return Player_.get(); }
     bool SkipAutoNext() const { return FSkipAutoNext; }
     QAction* MenuItem(int n) const;  // N1 .. N13
+    QAction* PluginsItem() const { return PluginsItem_; }
     QMenu* PopupMenu() const { return PopupMenu1; }
     QTimer* SplashTimer() const { return Timer1; }
     QSystemTrayIcon* TrayIcon() const { return TrayIcon_; }
@@ -108,6 +110,7 @@ private:
     void BuildComponents();
     void CenterOnDesktop();
     void RetryTrayIcon();
+    void LoadPluginsForTests();
 
     int FTrackIndex = 0;
     std::string FPath;
@@ -127,6 +130,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QMenu* SettingsMenu = nullptr;
     QAction* N[14] = {};
+    QAction* PluginsItem_ = nullptr;
     QPushButton* Button1 = nullptr;
     QLabel* Label1 = nullptr;
     QSystemTrayIcon* TrayIcon_ = nullptr;

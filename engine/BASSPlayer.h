@@ -19,7 +19,8 @@
 #include <memory>
 #include <string>
 
-struct TInModule;
+struct WinampInModule;
+using TInModule = WinampInModule;  // the input-module record of plugins/winamp_in.h
 class TMPEGaudio;
 class TOggVorbis;
 class TWMAfile;
@@ -28,16 +29,12 @@ class TVisDataThread;
 struct TVisSharedBlock;
 class TPluginConfigForm;
 
-// Messages to the engine's window (WM_USER = 1024).
-constexpr uint32_t WM_PLUGIN_EOF = WM_USER + 2;             // 1026
-constexpr uint32_t WM_PLUGIN_START_PLAY = WM_USER + 101;    // 1125
-constexpr uint32_t WM_PLUGIN_STREAM_CREATED = WM_USER + 105; // 1129
+// Messages to the engine's window (WM_USER = 1024); the plug-in host's are in PlayerTypes.h.
 constexpr uint32_t WM_STREAM_END = WM_USER + 107;           // 1131
 constexpr uint32_t WM_NEW_FFT_DATA = WM_USER + 108;         // 1132
 constexpr uint32_t WM_PLUGIN_FIRST = WM_USER + 109;         // 1133
 constexpr uint32_t WM_META_TITLE = WM_USER + 110;           // 1134
 constexpr uint32_t WM_DOWNLOADED = WM_USER + 111;           // 1135
-constexpr uint32_t WM_PLUGIN_CHANNEL_INFO = WM_USER + 112;  // 1136
 constexpr uint32_t WM_BAND_DATA = WM_USER + 113;            // 1137
 
 // The library files the engine loads from the program's folder.
@@ -131,6 +128,7 @@ public:
     TVisDataThread* VisThread() const { return FVisThread.get(); }
     bool TimerEnabled() const { return FTimer && FTimer->Enabled(); }
     bool Busy() const { return FBusy; }
+    TPluginConfigForm* PluginConfigForm() const { return FPluginConfigForm.get(); }
 
 private:
     // Opening (Open.cpp).

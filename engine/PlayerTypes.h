@@ -45,6 +45,12 @@ struct TChannelInfo {
 };
 using PChannelInfo = TChannelInfo*;
 
+// Messages the plug-in host posts to the engine's window (WM_USER = 1024).
+constexpr uint32_t WM_PLUGIN_EOF = 1024 + 2;             // 1026, 0 / 0
+constexpr uint32_t WM_PLUGIN_START_PLAY = 1024 + 101;    // 1125, 0 / PChannelInfo
+constexpr uint32_t WM_PLUGIN_STREAM_CREATED = 1024 + 105; // 1129, stream handle / 0
+constexpr uint32_t WM_PLUGIN_CHANNEL_INFO = 1024 + 112;  // 1136, 0 / PChannelInfo
+
 // 25 spectrum levels.
 using TBandOut = std::array<uint16_t, 25>;
 

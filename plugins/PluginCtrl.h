@@ -1,62 +1,26 @@
 // PluginCtrl: the input plug-in manager and the emulated output module.
 //
-// Plug-ins are Winamp-2-style input modules: shared objects Plugins/in_*.so exporting
-// winampGetInModule2 (C linkage), which returns the module record below. The records keep
-// the field order of the Winamp 2 records with natural 64-bit C layout.
+// Plug-ins are shared objects Plugins/in_*.so beside the program, exporting
+// winampGetInModule2 (C linkage), which returns the input-module record of winamp_in.h.
+// The manager keeps eight slots, loads and unloads plug-ins on the user's request (the
+// plug-in dialog), answers the engine's lookups and remembers the active plug-in. The
+// output emulator (OutputEmulator.cpp) is the output module every plug-in writes its PCM
+// to: a ring buffer drained by a user stream of the audio library.
 //
-// The manager's table is empty until a plug-in is loaded through the plug-in dialog; the
-// engine asks it who plays a file and calls the chosen module's functions directly.
+// Threads: every function here runs on the UI thread, except where a comment says
+// otherwise. Plug-ins' decoding threads reach the host only through the output module and
+// the callbacks written into their records.
 #pragma once
 
 #include "MessageWindow.h"
 #include "PlayerTypes.h"
+#include "winamp_in.h"
 
 #include <cstdint>
 #include <string>
 
-struct TOutModule;
-
-// The input-module record a plug-in hands to the host (owned by the plug-in).
-struct TInModule {
-    int version;
-    const char* description;
-    HWND hMainWindow;     // written by the host: the emulator's message window
-    void* hDllInstance;   // written by the host: the library's handle
-    const char* FileExtensions;
-    int is_seekable;
-    int UsesOutputPlug;
-    void (*Config)(HWND hwndParent);
-    void (*About)(HWND hwndParent);
-    void (*Init)();
-    void (*Quit)();
-    void (*GetFileInfo)(const char* file, char* title, int* length_in_ms);
-    int (*InfoBox)(const char* file, HWND hwndParent);
-    int (*IsOurFile)(const char* fn);
-    int (*Play)(const char* fn);
-    void (*Pause)();
-    void (*UnPause)();
-    int (*IsPaused)();
-    void (*Stop)();
-    int (*GetLength)();
-    int (*GetOutputTime)();
-    void (*SetOutputTime)(int time_in_ms);
-    void (*SetVolume)(int volume);
-    void (*SetPan)(int pan);
-    void (*SAVSAInit)(int maxlatency_in_ms, int srate);
-    void (*SAVSADeInit)();
-    void (*SAAddPCMData)(void* PCMData, int nch, int bps, int timestamp);
-    int (*SAGetMode)();
-    int (*SAAdd)(void* data, int timestamp, int csa);
-    void (*VSAAddPCMData)(void* PCMData, int nch, int bps, int timestamp);
-    int (*VSAGetMode)(int* specNch, int* waveNch);
-    int (*VSAAdd)(void* data, int timestamp);
-    void (*VSASetInfo)(int srate, int nch);
-    int (*dsp_isactive)();
-    int (*dsp_dosamples)(short* samples, int numsamples, int bps, int nch, int srate);
-    void (*EQSet)(int on, char data[10], int preamp);
-    void (*SetInfo)(int bitrate, int srate, int stereo, int synched);
-    TOutModule* outMod;
-};
+using TInModule = WinampInModule;
+using TOutModule = WinampOutModule;
 
 // One loaded input plug-in, copied out by value.
 struct TPluginInfo {
@@ -69,24 +33,55 @@ struct TPluginInfo {
 };
 
 constexpr int kMaxPlugins = 8;
+// Bytes of the emulator's first ring buffer (0.5 s of 44100 Hz 16-bit stereo).
+constexpr uint32_t kFirstRingSize = 88200;
+
+// Result codes of LoadPlugin and UnloadPlugin.
+enum : int {
+    plDone = 0,
+    plEmulatorNotReady = 1,
+    plAlreadyLoaded = 2,
+    plNoFreeSlot = 3,
+    plLoadFailed = 4,
+    plNotAPlugin = 5,   // no winampGetInModule2, a null record, or another record version
+    plUnloadFailed = 6,
+    plNotLoaded = 7,
+    plInUse = 8,
+};
 
 // Sets up the manager and the emulated output; true when the emulator is ready.
 bool InitPluginHost();
 // Every loaded plug-in's Quit and unload, then the emulator's Quit.
 void ShutdownPluginHost();
 
-// Where the manager and the emulator post their messages to the engine.
-void SetEngineWindow(HWND Window);
-HWND EmulatorWindow();
-// The engine's current stream description (the emulator reads its Duration).
-void SetStreamInfo(const TStreamInfo& Info);
-void SetSeekPending();
-
+// Loads ProgramFolder() + "Plugins/" + FileName into the first free slot; a result code.
+int LoadPlugin(const std::string& FileName);
+int UnloadPlugin(const std::string& FileName);
+bool IsPluginLoaded(const std::string& FileName);
+// Names are compared with only the letters a..z folded to upper case.
 int FindPluginByName(const std::string& FileName);
-// Slot 0..7 of a loaded plug-in whose extension list holds Ext (compared without regard
-// to case), or -1.
+// Slot 0..7 of the first loaded plug-in whose extension list contains Ext, or -1.
 int FindPluginForExtension(const std::string& Ext);
 TInModule* GetPluginModule(int Index);
 TPluginInfo GetPluginInfo(int Index);
-// Makes Index the active plug-in: 0 accepted, -1 refused.
+// Makes Index the active plug-in (-1: none): 0 accepted, -1 refused.
 int SelectPlugin(int Index);
+int ActivePlugin();
+// FromEmulator: the output module's time; otherwise the active plug-in's own.
+int GetOutputTime(bool FromEmulator);
+
+// ---- the output emulator (OutputEmulator.cpp) ----
+
+// Where the emulator posts its messages to the engine.
+void SetEngineWindow(HWND Window);
+// The emulator's own message window (0 before its Init), and the object plug-ins see as
+// their main window.
+HWND EmulatorWindow();
+WinampMainWindow* EmulatorMainWindow();
+TOutModule* EmulatedOutputModule();
+// The engine's current stream description (the emulator reads its Duration).
+void SetStreamInfo(const TStreamInfo& Info);
+// Lets the next Flush act while the sound is paused (a seek while paused).
+void SetSeekPending();
+// Writes the host callbacks into a plug-in's record.
+void SetHostCallbacks(TInModule& Module);

@@ -1,7 +1,11 @@
 // The splash, the tray icon and the menu commands of the player's shell.
 #include "TrayFixture.h"
 
+#include "PluginConfig.h"
+
 #include <QAction>
+#include <QDialog>
+#include <QTableWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QMenu>
@@ -91,9 +95,13 @@ TEST_F(TrayTest, MenuHasItsCaptionsInOrder)
     }
     QMenu* settings = form_->MenuItem(1)->menu();
     ASSERT_NE(settings, nullptr);
-    ASSERT_EQ(settings->actions().size(), 2);
+    // Shuffle and Panel, then (our addition) the way to the plug-in dialog.
+    ASSERT_EQ(settings->actions().size(), 4);
     EXPECT_EQ(settings->actions()[0], form_->MenuItem(10));
     EXPECT_EQ(settings->actions()[1], form_->MenuItem(11));
+    EXPECT_TRUE(settings->actions()[2]->isSeparator());
+    EXPECT_EQ(settings->actions()[3], form_->PluginsItem());
+    EXPECT_EQ(form_->PluginsItem()->text(), QStringLiteral("Модули ввода…"));
     EXPECT_EQ(form_->MenuItem(10)->text(), QStringLiteral("Перетасовка"));
     EXPECT_EQ(form_->MenuItem(11)->text(), QStringLiteral("Панель"));
     // The marks come from the settings; Play and Pause carry none.
@@ -276,6 +284,26 @@ TEST_F(TrayTest, PauseAndPlayFollowTheEngineMode)
     EXPECT_EQ(form_->Player()->Mode(), plmPlaying);
     EXPECT_EQ(Opened().size(), opened);
     EXPECT_EQ(messages_.size(), 0u) << Messages();
+}
+
+TEST_F(TrayTest, InputPluginsItemOpensThePluginDialog)
+{
+    MakePlaylist(2);
+    WriteSettingsFile("0", "0");
+    Start();
+    form_->PluginsItem()->trigger();
+    TPluginConfigForm* dialog = form_->Player()->PluginConfigForm();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog->Window(), nullptr);
+    EXPECT_TRUE(dialog->Window()->isVisible());
+    EXPECT_EQ(dialog->Window()->windowTitle(), QStringLiteral("Input plug-in Configuration"));
+    // The test plug-ins beside this program are listed, the first one selected; none loaded.
+    EXPECT_GE(dialog->DetectedCount(), 1);
+    EXPECT_TRUE(dialog->DetectedList()->isEnabled());
+    EXPECT_TRUE(dialog->LoadButton()->isEnabled());
+    EXPECT_EQ(dialog->LoadedCount(), 0);
+    dialog->btnCloseClick();
+    EXPECT_FALSE(dialog->Window()->isVisible());
 }
 
 // "Пауза" and "Воспроизвести" chosen between a track's end and the engine handling it:

@@ -5,6 +5,10 @@
 //                                    (SDL's disk driver: raw 16-bit little-endian stereo at
 //                                    44100 Hz) and prints "bytes=<size> rms=<0..1> hz=<pitch>"
 //
+//   soundprobe segments FILE         splits a whole capture into runs of one pitch (100 ms
+//                                    windows, silence skipped) and prints one line per run:
+//                                    "<hz> <seconds>"
+//
 // The pitch is taken from the zero crossings of the left channel, which is exact enough
 // for the pure tones the tests play.
 #include <cmath>
@@ -81,6 +85,54 @@ int MeasureTail(const std::string& path, int ms)
     return 0;
 }
 
+// Pitch (0 for silence) of frames [first, first + count) of the left channel.
+double WindowPitch(const std::vector<int16_t>& samples, size_t first, size_t count)
+{
+    double sum = 0;
+    int crossings = 0;
+    for (size_t i = first; i < first + count; ++i) {
+        double left = samples[2 * i] / 32768.0;
+        sum += left * left;
+        if (i > first && (samples[2 * (i - 1)] < 0) != (samples[2 * i] < 0))
+            ++crossings;
+    }
+    double rms = std::sqrt(sum / static_cast<double>(count));
+    return rms > 0.01 ? crossings / 2.0 / (static_cast<double>(count) / kRate) : 0;
+}
+
+int Segments(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return 1;
+    const long long size = in.tellg();
+    std::vector<int16_t> samples(static_cast<size_t>(size / 4 * 2));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(samples.data()), static_cast<std::streamsize>(samples.size() * 2));
+    const size_t window = kRate / 10;
+    double runHz = 0;
+    int runWindows = 0;
+    auto flush = [&] {
+        if (runWindows > 0)
+            std::printf("%.0f %.1f\n", runHz, runWindows / 10.0);
+        runWindows = 0;
+    };
+    for (size_t f = 0; f + window <= samples.size() / 2; f += window) {
+        const double hz = WindowPitch(samples, f, window);
+        if (hz == 0) {
+            flush();
+            continue;
+        }
+        if (runWindows > 0 && std::abs(hz - runHz) > runHz * 0.03)
+            flush();
+        if (runWindows == 0)
+            runHz = hz;
+        ++runWindows;
+    }
+    flush();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -90,6 +142,8 @@ int main(int argc, char** argv)
         return WriteWav(argv[2], std::atof(argv[3]), std::atof(argv[4]));
     if (mode == "tail" && argc == 4)
         return MeasureTail(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: soundprobe wav FILE HZ SECONDS | soundprobe tail FILE MS\n");
+    if (mode == "segments" && argc == 3)
+        return Segments(argv[2]);
+    std::fprintf(stderr, "usage: soundprobe wav FILE HZ SECONDS | soundprobe tail FILE MS | soundprobe segments FILE\n");
     return 2;
 }

@@ -322,7 +322,7 @@ if wait "$host_pid"; then
   host_pid=""
   cp "$work/sni-menu.txt" "$ART/e2e-09-sni-menu.txt"
   log "the StatusNotifierItem host saw:"; sed 's/^/    /' "$work/sni-menu.txt"
-  expected=$'Настройки\n  Перетасовка [ ]\n  Панель [ ]\n-\nВоспроизвести\nПауза\n-\nПредыдущая*\nСледующая*\nВыбрать любую\n-\nО программе...\nВыход'
+  expected=$'Настройки\n  Перетасовка [ ]\n  Панель [ ]\n  -\n  Модули ввода…\n-\nВоспроизвести\nПауза\n-\nПредыдущая*\nСледующая*\nВыбрать любую\n-\nО программе...\nВыход'
   got=$(sed -n '/^menu /,$p' "$work/sni-menu.txt" | tail -n +2 | sed 's/ \[disabled\]$/*/; s/^\(Предыдущая\|Следующая\)$/\1*/')
   [ "$got" = "$expected" ] || fail "the menu over D-Bus differs: $(printf '%s' "$got" | tr '\n' '|')"
   grep -qx 'tooltip Aubadine' "$work/sni-menu.txt" || fail "the item's tooltip is not Aubadine"

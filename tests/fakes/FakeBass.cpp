@@ -172,6 +172,36 @@ HSTREAM BASS_StreamCreateFile(BOOL, const void* file, DWORD offset, DWORD length
     return FakeBass_CreateChannel(name, "StreamCreateFile");
 }
 
+HSTREAM BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user)
+{
+    control.calls.push_back("BASS_StreamCreate(" + std::to_string(freq) + "," + std::to_string(chans) + "," +
+                            Hex(flags) + ")");
+    if (control.streamCreateRefused || !proc)
+        return static_cast<HSTREAM>(Fail(BASS_ERROR_ILLPARAM));
+    HSTREAM h = FakeBass_CreateChannel("", "StreamCreate");
+    if (FakeChannel* c = control.Find(h)) {
+        c->source.freq = freq;
+        c->source.chans = chans;
+        c->source.flags = flags;
+        c->source.length = 0;
+        c->proc = proc;
+        c->user = user;
+    }
+    return h;
+}
+
+BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan)
+{
+    control.calls.push_back("BASS_ChannelSetAttributes(" + std::to_string(handle) + "," + std::to_string(freq) + "," +
+                            std::to_string(volume) + "," + std::to_string(pan) + ")");
+    FakeChannel* c = control.Find(handle);
+    if (!c)
+        return Fail(BASS_ERROR_HANDLE);
+    if (pan >= -100 && pan <= 100)
+        c->pan = pan;
+    return Ok();
+}
+
 HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC*, void*)
 {
     control.calls.push_back("BASS_StreamCreateURL(" + std::string(url ? url : "") + "," + std::to_string(offset) + "," +
@@ -271,9 +301,26 @@ QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos)
     return bytes / frame * frame;
 }
 
+uint32_t FakeBass_PullUserStream(uint32_t handle, uint32_t bytes)
+{
+    FakeChannel* c = control.Find(handle);
+    if (!c || !c->proc)
+        return 0;
+    std::vector<uint8_t> buf(bytes);
+    const DWORD got = c->proc(handle, buf.data(), bytes, c->user);
+    const DWORD n = std::min<DWORD>(got & ~BASS_STREAMPROC_END, bytes);
+    control.pulled.insert(control.pulled.end(), buf.begin(), buf.begin() + n);
+    c->position += n;
+    if (got & BASS_STREAMPROC_END)
+        c->state = BASS_ACTIVE_STOPPED;
+    return got;
+}
+
 DWORD BASS_ChannelIsActive(DWORD handle)
 {
     FakeChannel* c = control.Find(handle);
+    if (c && c->proc && c->state == BASS_ACTIVE_PLAYING && control.userStreamsPlay)
+        FakeBass_PullUserStream(handle, control.userStreamBlock);
     return c ? c->state : control.activeState;
 }
 

@@ -56,6 +56,9 @@ struct FakeChannel {
     std::vector<FakeSync> syncs;
     std::vector<std::pair<uint32_t, DSPPROC*>> dsps;
     std::vector<FakeEffect> effects;
+    STREAMPROC* proc = nullptr;        // a user stream's (BASS_StreamCreate): tests pull with it
+    void* user = nullptr;
+    int pan = 0;                       // the last BASS_ChannelSetAttributes pan
 };
 
 struct FakeBassControl {
@@ -64,6 +67,12 @@ struct FakeBassControl {
     int initError = 3;              // error code after a failing BASS_Init
     uint32_t dsver = 9;             // BASS_GetInfo's effects level
     uint32_t activeState = 0;       // BASS_ChannelIsActive for handles the fake does not know
+    bool streamCreateRefused = false; // BASS_StreamCreate (user streams) fails
+    // While set, asking a playing user stream its state (BASS_ChannelIsActive) plays
+    // userStreamBlock bytes of it, as time passing would.
+    bool userStreamsPlay = false;
+    uint32_t userStreamBlock = 32768;
+    std::vector<uint8_t> pulled;        // every byte user streams have given, in order
     int initCalls = 0;
     int freeCalls = 0;
     int initDevice = -2;
@@ -108,6 +117,9 @@ struct FakeBassControl {
 };
 
 extern "C" FakeBassControl* FakeBass_Control();
+// Plays bytes of a user stream: calls its STREAMPROC, keeps what it gives in `pulled`, and
+// stops the channel when the procedure says the stream has ended. Returns its result.
+extern "C" uint32_t FakeBass_PullUserStream(uint32_t handle, uint32_t bytes);
 // Creates a channel for name as creator would (shared by the three fakes); 0 when refused.
 extern "C" uint32_t FakeBass_CreateChannel(const char* name, const char* creator);
 // The channel has been heard to its end: it stops at its length and its end syncs run on
