@@ -56,7 +56,10 @@ exec 3> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+# Up to 20 s: on a loaded machine Xvfb can take longer than a few seconds, and a player
+# started without a display aborts at once (Qt finds no platform).
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb gave no display in 20 s: $(cat "$work/xvfb.log")"; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 
 export DBUS_SESSION_BUS_ADDRESS=disabled: XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
