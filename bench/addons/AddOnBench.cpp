@@ -8,16 +8,12 @@
 // Usage: addons_bench [benchmark flags]. The files are generated once into the build
 // folder (the WMA by FFmpeg's own encoder; the image and the WAV are about 635 MB each).
 #include "Fixtures.h"
+#include "PeerTiming.h"
 #include "bass.h"
 #include "basscd.h"
 #include "basswma.h"
 
 #include <benchmark/benchmark.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cmath>
@@ -29,46 +25,17 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using aubadine::bass::test::encodeFile;
 using aubadine::bass::test::Pcm;
+using aubadine::bench::processCpu;
+using aubadine::bench::runPeer;
 
 const std::string kDir = AUBADINE_BENCH_DIR;
 std::string gWma, gWav;
 double gOurWma = 0, gPeerWma = 0, gCdCpu = 0, gWavCpu = 0;
 constexpr double kCdSeconds = 3600;
-
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
-
-double processCpu() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return seconds(u.ru_utime) + seconds(u.ru_stime);
-}
-
-std::pair<double, double> runPeer(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return {-1, 0};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {-1, 0};
-    return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
 
 // Slowly moving chords, stereo at 44100 Hz.
 int16_t chord(size_t i, int channel) {

@@ -15,14 +15,12 @@
 // Usage: bass_bench [--realtime-seconds N] [--rest-seconds N] [benchmark flags]. The files
 // are generated once into the build folder by FFmpeg's own MP3 and Vorbis encoders.
 #include "Fixtures.h"
+#include "PeerTiming.h"
 #include "bass.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -35,15 +33,18 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using aubadine::bass::test::encodeFile;
 using aubadine::bass::test::Pcm;
+using aubadine::bench::processCpu;
+using aubadine::bench::rssKb;
+using aubadine::bench::runPeer;
+using aubadine::bench::startPeer;
 
 std::string gFile;  // the MP3
 std::string gOgg;
@@ -53,49 +54,6 @@ double gOurChannel[2] = {0, 0}, gPeerChannel[2] = {0, 0};  // decoding channel: 
 int gRestSeconds = 60;
 double gIdleCpu = -1, gPausedCpu = -1, gPeerPausedCpu = -1;  // CPU seconds per minute
 long gRssStartKb = 0, gRssMaxKb = 0;
-
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
-
-double processCpu() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return seconds(u.ru_utime) + seconds(u.ru_stime);
-}
-
-long rssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    if (gIdleCpu >= 0 || gPausedCpu >= 0)
-        std::printf("at rest, CPU per minute (measured over %d s): library idle after BASS_Init %.3f s, library "
-                    "paused %.3f s, mpv --ao=null paused %.3f s\n",
-                    gRestSeconds, gIdleCpu, gPausedCpu, gPeerPausedCpu);
-    return 0;
-}
-
-// Runs a program to its end; returns (wall seconds, CPU seconds of the child); wall < 0 when
-// it could not run or failed.
-std::pair<double, double> runPeer(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return {-1, 0};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {-1, 0};
-    return {wall, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
 
 // Five minutes of slowly moving chords, stereo at 44100 Hz.
 Pcm chords() {
@@ -278,18 +236,8 @@ double childCpu(pid_t pid) {
 void BM_PeerMpvPausedCpu(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<std::string> args = {"mpv", "--no-config", "--no-video", "--ao=null", "--really-quiet", "--pause", gFile};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
+        const pid_t pid = startPeer(std::move(args));
+        if (pid < 0) {
             state.SkipWithError("mpv is not installed (scripts/install-deps.sh --bench)");
             return;
         }

@@ -11,12 +11,8 @@
 // Usage: bass_net_bench [--live-seconds N]
 #include "Fixtures.h"
 #include "NetServer.h"
+#include "PeerTiming.h"
 #include "bass.h"
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,53 +26,18 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using namespace aubadine::bass::test;
 using Clock = std::chrono::steady_clock;
-
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
-
-double processCpu() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return seconds(u.ru_utime) + seconds(u.ru_stime);
-}
-
-long rssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return 0;
-}
+using aubadine::bench::processCpu;
+using aubadine::bench::rssKb;
+using aubadine::bench::runPeer;
 
 double median(std::vector<double> v) {
     if (v.empty()) return -1;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// Wall seconds of a program run to its end; < 0 when it could not run or failed.
-double runPeer(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? wall : -1;
 }
 
 // Seconds from BASS_StreamCreateURL to the first sound the mixer renders.
@@ -140,7 +101,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) {
         ours.push_back(ourFirstSample(mount));
         peer.push_back(runPeer({"mpv", "--no-config", "--ao=null", "--no-video", "--load-scripts=no", "--ytdl=no",
-                                "--length=0.02", mount}));
+                                "--length=0.02", mount})
+                           .wall);
     }
     const double ourStart = median(ours), peerStart = median(peer);
 

@@ -8,6 +8,7 @@
 #include "Dynamic_Bass.h"
 #include "MessageWindow.h"
 #include "OutputEmulatorDetail.h"
+#include "PeerTiming.h"
 #include "PluginCtrl.h"
 #include "System.h"
 
@@ -23,20 +24,10 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace bass = Dynamic_Bass;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double ProcessCpu()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    const auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    return sec(u.ru_utime) + sec(u.ru_stime);
-}
 
 // Lets the stream play for the given wall time, as the player's UI thread does (messages
 // handled, otherwise asleep); returns the CPU the whole process used meanwhile (every
@@ -48,7 +39,7 @@ struct Played {
 
 Played PlayFor(int seconds, const std::function<DWORD()>& channelOf)
 {
-    const double cpu0 = ProcessCpu();
+    const double cpu0 = aubadine::bench::processCpu();
     const auto until = Clock::now() + std::chrono::seconds(seconds);
     QWORD heard = 0;
     while (Clock::now() < until) {
@@ -58,7 +49,7 @@ Played PlayFor(int seconds, const std::function<DWORD()>& channelOf)
             heard = pos;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return {ProcessCpu() - cpu0, static_cast<double>(heard) / 176400.0};
+    return {aubadine::bench::processCpu() - cpu0, static_cast<double>(heard) / 176400.0};
 }
 
 int CpuComparison(const char* flac, const char* wav, int seconds)

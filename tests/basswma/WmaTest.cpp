@@ -54,7 +54,26 @@ struct WmaFiles {
     }
 };
 
-class Wma : public Offline, public ::testing::WithParamInterface<const char*> {
+// The library on no device, rendered offline, with the add-on's files at hand.
+class WmaFile : public Offline {
+protected:
+    // Waits until the whole file is in (so offline rendering cannot outrun the download),
+    // plays the channel and renders it until it stops; its end sync must have come.
+    static void playToTheEnd(DWORD ch, std::vector<int16_t>& heard) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        SyncCounter ends;
+        BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        heard = renderUntilStopped(ch, 10);
+        EXPECT_TRUE(ends.waitFor(1));
+    }
+};
+
+// The same for each encoder's file.
+class Wma : public WmaFile, public ::testing::WithParamInterface<const char*> {
 protected:
     const std::string& file() const {
         return std::strcmp(GetParam(), "wmav1") == 0 ? WmaFiles::get().v1 : WmaFiles::get().v2;
@@ -75,16 +94,8 @@ TEST_P(Wma, PlaysTheEncodersSoundWithItsLength) {
     const double seconds = BASS_ChannelBytes2Seconds(ch, BASS_StreamGetLength(ch));
     EXPECT_NEAR(seconds, 4.0, 0.05);
 
-    // Once it is all in, offline rendering cannot outrun the download.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    SyncCounter ends;
-    BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
-    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    const auto heard = renderUntilStopped(ch, 10);
-    EXPECT_TRUE(ends.waitFor(1));
+    std::vector<int16_t> heard;
+    ASSERT_NO_FATAL_FAILURE(playToTheEnd(ch, heard));
     // Sample for sample what FFmpeg decodes (equal rates pass through unchanged).
     ASSERT_GE(heard.size(), reference.samples.size());
     EXPECT_TRUE(std::equal(reference.samples.begin(), reference.samples.end(), heard.begin()));
@@ -123,7 +134,7 @@ TEST_P(Wma, OpensFromMemory) {
 
 INSTANTIATE_TEST_SUITE_P(Encoders, Wma, ::testing::Values("wmav1", "wmav2"));
 
-TEST_F(Offline, WmaRefusalsCarryClearCodes) {
+TEST_F(WmaFile, RefusalsCarryClearCodes) {
     const std::string dir = fixtureDir();
     const auto good = readFile(WmaFiles::get().v2);
     auto refused = [&](const std::string& path, DWORD flags = 0) {
@@ -158,22 +169,14 @@ TEST_F(Offline, WmaRefusalsCarryClearCodes) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
 }
 
-TEST_F(Offline, WmaCutInItsDataPlaysWhatIsThereAndEnds) {
+TEST_F(WmaFile, CutInItsDataPlaysWhatIsThereAndEnds) {
     const auto good = readFile(WmaFiles::get().v2);
     const std::string path = fixtureDir() + "/cut-data.wma";
     writeFile(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(good.size() / 2)));
     const DWORD ch = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
-    // Once it is all in, offline rendering cannot outrun the download.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    SyncCounter ends;
-    BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
-    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    const auto heard = renderUntilStopped(ch, 10);
-    EXPECT_TRUE(ends.waitFor(1));
+    std::vector<int16_t> heard;
+    ASSERT_NO_FATAL_FAILURE(playToTheEnd(ch, heard));
     EXPECT_GT(heard.size() / 2, 44100u);      // about the first half was there
     EXPECT_LT(heard.size() / 2, 4 * 44100u);
     EXPECT_TRUE(BASS_StreamFree(ch));
@@ -181,7 +184,7 @@ TEST_F(Offline, WmaCutInItsDataPlaysWhatIsThereAndEnds) {
 
 // With flag 4 the name is an address: libbass's network reader fetches the file from a
 // server on 127.0.0.1 started here, and the sound is the local file's.
-TEST_F(Offline, WmaOverTheNetworkSoundsLikeTheLocalFile) {
+TEST_F(WmaFile, OverTheNetworkSoundsLikeTheLocalFile) {
     const WmaFiles& files = WmaFiles::get();
     NetServer server(fixtureDir());
     BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 1500);
@@ -198,16 +201,8 @@ TEST_F(Offline, WmaOverTheNetworkSoundsLikeTheLocalFile) {
     ASSERT_TRUE(BASS_ChannelGetInfo(ch, &info));
     EXPECT_EQ(info.ctype, DWORD{BASS_CTYPE_STREAM_WMA});
     EXPECT_EQ(info.flags & BASS_SAMPLE_LOOP, 0u);  // flag 4 named the address
-    // Once it is all in, offline rendering cannot outrun the download.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) < BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    SyncCounter ends;
-    BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::callback, &ends);
-    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    const auto heard = renderUntilStopped(ch, 10);
-    EXPECT_TRUE(ends.waitFor(1));
+    std::vector<int16_t> heard;
+    ASSERT_NO_FATAL_FAILURE(playToTheEnd(ch, heard));
     ASSERT_GE(heard.size(), 3 * 44100u * 2);
     EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + 3 * 44100 * 2, reference.begin()));
     EXPECT_GT(toneAmplitude(heard.data() + 2 * 44100 * 5 / 2, 44100, 2, 0, 1000, 44100), 0.4);
@@ -234,7 +229,7 @@ TEST_F(Offline, WmaOverTheNetworkSoundsLikeTheLocalFile) {
 
 // The fuzz target's work over the generated files whole, cut short and with bytes
 // overwritten (header and data alike). Nothing may crash, hang or leak.
-TEST_F(Offline, WmaFuzzCorpusReplays) {
+TEST_F(WmaFile, FuzzCorpusReplays) {
     for (const std::string* path : {&WmaFiles::get().v1, &WmaFiles::get().v2, &WmaFiles::get().protectedV2}) {
         const auto bytes = readFile(*path);
         aubadine::basswma::fuzz::openAsf(bytes.data(), bytes.size());

@@ -19,33 +19,15 @@ ART=$4
 PLAYER="$BIN/Lirren"
 LIMIT_TICKS=15  # 0.15 s in clock ticks of 10 ms
 
-for tool in Xvfb xdotool import dbus-daemon; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
+. "$(dirname "$0")/lib.sh"
+e2e_require Xvfb xdotool import dbus-daemon
 [ -x "$PLAYER" ] || { echo "FAIL: $PLAYER is not built"; exit 1; }
 [ "$(getconf CLK_TCK)" -eq 100 ] || LIMIT_TICKS=$(( 15 * $(getconf CLK_TCK) / 100 ))
 
-work=$(mktemp -d /tmp/aubadine-idle.XXXXXX)
-mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
-chmod 700 "$work/run"
-failures=0
-xvfb_pid="" player_pid="" bus_pid="" host_pid=""
+e2e_init idle
+mkdir -p "$ART"
+player_pid="" host_pid=""
 
-log() { echo "[$(date +%T.%3N)] $*"; }
-fail() { log "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() {
-  for pid in $player_pid $host_pid $bus_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for() {  # $1 seconds, $2.. command
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 # user + system clock ticks of a process so far
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # Checks the CPU the player uses over 3 s; $1 names the state.
@@ -60,19 +42,13 @@ check_resting() {
 }
 stop_player() {
   kill -TERM "$player_pid" 2>/dev/null
-  wait_for 15 sh -c "! kill -0 $player_pid 2>/dev/null" || { fail "the player did not end"; kill -KILL "$player_pid"; }
-  wait "$player_pid" 2>/dev/null
+  e2e_ended "$player_pid" 15 || { fail "the player did not end"; kill -KILL "$player_pid"; wait "$player_pid" 2>/dev/null; }
   player_pid=""
 }
 settings() { printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"; }
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-       HOME="$work" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy DBUS_SESSION_BUS_ADDRESS=disabled:
+e2e_start_display
+export QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy DBUS_SESSION_BUS_ADDRESS=disabled:
 settings
 
 outputs() {  # $1: dummy or fast
@@ -86,9 +62,7 @@ outputs() {  # $1: dummy or fast
 find_box() { xdotool search --onlyvisible --name '^(Confirm|Error|Warning)' 2>/dev/null | head -n1; }
 head -c 20000 /dev/urandom > "$work/music/broken.mp3"
 "$PROBE" wav "$work/music/tone.wav" 440 60 || { echo "FAIL: fixture"; exit 1; }
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" > "$work/bus.log" 2>&1 &
-bus_pid=$!
-wait_for 5 test -S "$work/bus" || fail "no session bus"
+e2e_start_bus || fail "no session bus"
 
 for output in dummy fast; do
   outputs "$output"
@@ -113,7 +87,7 @@ for output in dummy fast; do
   # ---- 2: paused through the tray menu ----
   printf '[Main]\nMainPath=%s/\n[Default]\n1=tone.wav\n' "$work/music" > "$work/music/Playlist.ini"
   settings
-  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+  export DBUS_SESSION_BUS_ADDRESS="$bus_address"
   rm -f "$work/sni-menu.txt" "$work/host.out"
   "$SNIHOST" "$work/sni-menu.txt" 60000 "Пауза" > "$work/host.out" 2> "$work/host.err" &
   host_pid=$!

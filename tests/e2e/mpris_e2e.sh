@@ -17,31 +17,12 @@ PLAYER="$BIN/Lirren"
 DEST=org.mpris.MediaPlayer2.aubadine
 OBJ=/org/mpris/MediaPlayer2
 
-for tool in dbus-daemon dbus-send gdbus playerctl ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
+. "$(dirname "$0")/lib.sh"
+e2e_require dbus-daemon dbus-send gdbus playerctl ffmpeg
 [ -x "$PLAYER" ] || { echo "FAIL: $PLAYER is not built"; exit 1; }
 
-work=$(mktemp -d /tmp/aubadine-mpris.XXXXXX)
-mkdir -p "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
-chmod 700 "$work/run"
-failures=0
-bus_pid="" player_pid="" monitor_pid=""
-
-log() { echo "[$(date +%T.%3N)] $*"; }
-fail() { log "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() {
-  for pid in $monitor_pid $player_pid $bus_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wait_for() {  # $1 seconds, $2.. command
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+e2e_init mpris
+player_pid="" monitor_pid=""
 
 # ---- three tagged MP3 tracks of 60 s, track n a tone of 110 * (n + 1) Hz ----
 for n in 1 2 3; do
@@ -56,11 +37,9 @@ settings="$work/config/Velkor/Aubadine/1.0.ini"
 printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$settings"
 
 # ---- the private session bus and the player ----
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" > "$work/bus.log" 2>&1 &
-bus_pid=$!
-wait_for 5 test -S "$work/bus" || { echo "FAIL: no session bus"; exit 1; }
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-       HOME="$work" QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw"
+e2e_start_bus || { echo "FAIL: no session bus"; exit 1; }
+export DBUS_SESSION_BUS_ADDRESS="$bus_address" QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=disk \
+       SDL_DISKAUDIOFILE="$work/capture.raw"
 # In the sanitizer build the player's exit is checked for errors, not for the audio output's
 # allocations that SDL keeps until the process ends.
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$PLAYER" > "$work/player.log" 2>&1 &
@@ -190,8 +169,7 @@ fi
 kill "$monitor_pid" 2>/dev/null; wait "$monitor_pid" 2>/dev/null; monitor_pid=""
 dbus-send --session --print-reply --dest=$DEST $OBJ org.mpris.MediaPlayer2.Quit > /dev/null 2>&1 \
   || fail "Quit got no reply"
-if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
-  wait "$player_pid"; code=$?
+if e2e_ended "$player_pid" 10; then
   player_pid=""
   [ "$code" -eq 0 ] || fail "exit code $code after Quit"
   grep -qx 'Shuffle=1' "$settings" || fail "Quit did not write the shuffle mark: $(cat "$settings")"

@@ -17,28 +17,16 @@ PROBE=$2
 ART=$3
 PLAYER="$BIN/Lirren"
 
-for tool in Xvfb xdotool import ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
+. "$(dirname "$0")/lib.sh"
+e2e_require Xvfb xdotool import ffmpeg
 for f in "$PLAYER" "$BIN/Plugins/in_tone.so" "$BIN/Plugins/in_flac.so"; do
   [ -e "$f" ] || { echo "FAIL: $f is not built"; exit 1; }
 done
 
-work=$(mktemp -d /tmp/aubadine-plugins-e2e.XXXXXX)
-mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
-chmod 700 "$work/run"
+e2e_init plugins-e2e
+mkdir -p "$ART"
 rm -f "$ART"/e2e-plugins-*.png
-xvfb_pid="" player_pid=""
-failures=0
-log() { echo "[$(date +%T.%3N)] $*"; }
-fail() { log "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() {
-  for pid in $player_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+player_pid=""
 
 # ---- fixtures: track n at 110 * (2n + 1) Hz ----
 m="$work/music"
@@ -55,18 +43,9 @@ printf '[Main]\nMainPath=%s/\n[Default]\nTrack1=t1.mp3\nTrack2=t2.ton\nTrack3=t3
 printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$m" > "$work/config/Velkor/Aubadine/1.0.ini"
 
 # ---- the display ----
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-# Up to 20 s: on a loaded machine Xvfb can take longer than a few seconds, and a player
-# started without a display aborts at once (Qt finds no platform).
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb gave no display in 20 s: $(cat "$work/xvfb.log")"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+e2e_start_display
 
-export DBUS_SESSION_BUS_ADDRESS=disabled: XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-       HOME="$work" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw" \
+export DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw" \
        AUBADINE_TEST_PLUGINS=in_tone.so,in_flac.so AUBADINE_TEST_PLUGIN_FIRST=1
 "$PLAYER" > "$work/player.log" 2>&1 &
 player_pid=$!
@@ -95,9 +74,7 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 kill -TERM "$player_pid" 2>/dev/null
-for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$player_pid" 2>/dev/null && fail "the player did not end on SIGTERM"
-wait "$player_pid" 2>/dev/null
+e2e_ended "$player_pid" 10 || fail "the player did not end on SIGTERM"
 player_pid=""
 
 segments=$("$PROBE" segments "$work/capture.raw" | awk '$2 >= 1.0')

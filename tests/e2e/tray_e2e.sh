@@ -23,27 +23,14 @@ SNIHOST=$3
 ART=$4
 PLAYER="$BIN/Lirren"
 
-for tool in Xvfb trayer xdotool import convert xwininfo xprop dbus-daemon; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
+. "$(dirname "$0")/lib.sh"
+e2e_require Xvfb trayer xdotool import convert xwininfo xprop dbus-daemon
 [ -x "$PLAYER" ] || { echo "FAIL: $PLAYER is not built"; exit 1; }
 
-work=$(mktemp -d /tmp/aubadine-e2e.XXXXXX)
-mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
-chmod 700 "$work/run"
+e2e_init e2e
+mkdir -p "$ART"
 rm -f "$ART"/e2e-*.png
-failures=0
-xvfb_pid="" tray_pid="" player_pid="" bus_pid="" host_pid=""
-
-log() { echo "[$(date +%T.%3N)] $*"; }
-fail() { log "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() {
-  for pid in $player_pid $host_pid $bus_pid $tray_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+tray_pid="" player_pid="" host_pid=""
 
 # ---- fixtures: four tracks of 40 s, track n a pure tone of 110 * (n + 1) Hz ----
 # MP3, the player's everyday format, encoded by ffmpeg from the generated WAV; WAV itself
@@ -67,15 +54,7 @@ write_settings() { printf '[General]\nPath=%s\nShuffle=\nPanel=\n' "$work/music"
 write_settings
 
 # ---- the display and the tray ----
-# -noreset: without it the server resets when its last client leaves (between the runs, once
-# the tray and the player are gone), and a player started in that moment finds no display.
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb gave no display in 20 s: $(cat "$work/xvfb.log")"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+e2e_start_display
 SCREEN_W=1024 SCREEN_H=768
 
 start_tray() {
@@ -88,8 +67,7 @@ start_tray() {
   return 1
 }
 
-export DBUS_SESSION_BUS_ADDRESS=disabled: XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-       HOME="$work" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw"
+export DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw"
 
 shot() { import -window root "$ART/$1.png" && log "screenshot $1.png"; }
 # "x y width height state" of a window
@@ -112,11 +90,6 @@ find_splash() { find_window 'w == 300 && h == 200'; }
 find_icon() { find_window 'w <= 64 && h <= 64'; }
 find_menu() { find_window 'w > 60 && w < 400 && h > 100 && !(w == 300 && h == 200)'; }
 find_box() { xdotool search --onlyvisible --name '^(Confirm|Error|Warning)' 2>/dev/null | head -n1; }
-wait_for() {  # $1 seconds, $2.. command
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 
 open_menu() {
   local icon g
@@ -251,8 +224,7 @@ fi
 # Exit: the program ends and both settings are written.
 if open_menu; then
   keys Up Return   # "Выход"
-  if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
-    wait "$player_pid"; code=$?
+  if e2e_ended "$player_pid" 10; then
     player_pid=""
     [ "$code" -eq 0 ] || fail "exit code $code"
     grep -qx 'Shuffle=0' "$settings" || fail "Shuffle not written: $(cat "$settings")"
@@ -295,8 +267,7 @@ else
   fail "the icon did not come back after the tray restarted"
 fi
 kill -TERM "$player_pid"
-if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
-  wait "$player_pid"; code=$?
+if e2e_ended "$player_pid" 10; then
   player_pid=""
   [ "$code" -eq 0 ] || fail "exit code $code after SIGTERM"
   grep -qx 'Shuffle=0' "$settings" && grep -qx 'Panel=0' "$settings" \
@@ -308,10 +279,8 @@ fi
 # ================= run 3: a StatusNotifierItem host on D-Bus =================
 kill "$tray_pid"; wait "$tray_pid" 2>/dev/null; tray_pid=""
 write_settings
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/bus" > "$work/bus.log" 2>&1 &
-bus_pid=$!
-wait_for 5 test -S "$work/bus" || fail "no session bus"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+e2e_start_bus || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS="$bus_address"
 "$SNIHOST" "$work/sni-menu.txt" 20000 "Панель" "Выход" > "$work/host.out" 2> "$work/host.err" &
 host_pid=$!
 wait_for 5 grep -q ready "$work/host.out" || fail "the StatusNotifierItem host did not start"
@@ -331,8 +300,7 @@ else
   host_pid=""
   fail "the StatusNotifierItem host saw no item or could not use its menu: $(cat "$work/host.err")"
 fi
-if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
-  wait "$player_pid"; code=$?
+if e2e_ended "$player_pid" 10; then
   player_pid=""
   [ "$code" -eq 0 ] || fail "exit code $code after Выход over D-Bus"
   grep -qx 'Panel=1' "$settings" && grep -qx 'Shuffle=0' "$settings" \
@@ -364,8 +332,7 @@ else
   fail "no message box for the missing track"
 fi
 kill -TERM "$player_pid"
-if wait_for 10 sh -c "! kill -0 $player_pid 2>/dev/null"; then
-  wait "$player_pid"; code=$?
+if e2e_ended "$player_pid" 10; then
   player_pid=""
   [ "$code" -eq 0 ] || fail "exit code $code after SIGTERM during the box"
   grep -qx 'Shuffle=1' "$settings" && grep -qx 'Panel=0' "$settings" \

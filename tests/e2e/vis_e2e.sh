@@ -15,27 +15,14 @@ ART=$3
 PLAYER="$BIN/Lirren"
 HOST="$BIN/aubavis"
 
-for tool in Xvfb xdotool import convert xwininfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
-done
+. "$(dirname "$0")/lib.sh"
+e2e_require Xvfb xdotool import convert xwininfo
 [ -x "$PLAYER" ] && [ -x "$HOST" ] || { echo "FAIL: $PLAYER or $HOST is not built"; exit 1; }
 
-work=$(mktemp -d /tmp/aubadine-vis-e2e.XXXXXX)
-mkdir -p "$ART" "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
-chmod 700 "$work/run"
+e2e_init vis-e2e
+mkdir -p "$ART"
 rm -f "$ART"/vis-*.png
-failures=0
-xvfb_pid="" player_pid="" host_pid=""
-
-log() { echo "[$(date +%T.%3N)] $*"; }
-fail() { log "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() {
-  for pid in $host_pid $player_pid $xvfb_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+player_pid="" host_pid=""
 
 # ---- two tracks, in order: a 440 Hz tone, then a 2 kHz tone, 8 s each ----
 "$PROBE" wav "$work/music/tone-440Hz.wav" 440 8 && "$PROBE" wav "$work/music/tone-2000Hz.wav" 2000 8 \
@@ -44,20 +31,9 @@ printf '[Main]\nMainPath=%s/\n[Default]\nTrack1=tone-440Hz.wav\nTrack2=tone-2000
   > "$work/music/Playlist.ini"
 printf '[General]\nPath=%s\nShuffle=0\nPanel=\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
-export DBUS_SESSION_BUS_ADDRESS=disabled: XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-       HOME="$work" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy AUBADINE_VIS_SHARE="AubadineVisE2E$$"
+e2e_start_display
+export DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy AUBADINE_VIS_SHARE="AubadineVisE2E$$"
 
-wait_for() {  # $1 seconds, $2.. command
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 host_window() { xdotool search --name '^aubavis' 2>/dev/null | head -n1; }
 caption() { xdotool getwindowname "$(host_window)" 2>/dev/null; }
 caption_has() { caption | grep -q -- "$1"; }
