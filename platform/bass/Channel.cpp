@@ -282,14 +282,24 @@ void Channel::produce(size_t deviceFrames) {
     }
 }
 
-bool Channel::mix(float* mix, size_t frames, uint64_t at) {
+bool Channel::fill(size_t aheadFrames) {
     {
         std::lock_guard lock(mutex_);
         if (freed_) return false;
         if (state_ == ChannelState::Ending) return true;  // its end is still to be heard
         if (state_ != ChannelState::Playing) return false;
     }
-    produce(frames);
+    produce(aheadFrames);
+    return true;
+}
+
+size_t Channel::queued() {
+    std::lock_guard lock(mutex_);
+    if (freed_ || state_ != ChannelState::Playing || sourceEnded_ || stalled_) return SIZE_MAX;
+    return fifo_.size() / 2 - fifoHead_;
+}
+
+bool Channel::mix(float* mix, size_t frames, uint64_t at) {
     std::lock_guard lock(mutex_);
     if (freed_) return false;
     if (state_ != ChannelState::Playing) return state_ == ChannelState::Ending;

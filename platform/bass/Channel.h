@@ -89,9 +89,16 @@ public:
     // and a running one waited for, unless called from inside it). Not under mutex().
     void markFreed();
 
-    // Mixer thread: adds this channel's next `frames` device frames (stereo floats) to mix,
-    // as device frames `at`.. ; false when the channel neither plays nor waits for its end
-    // to be heard (the mixer may then rest).
+    // Decode thread: while the channel plays, decodes and processes its sound until
+    // `aheadFrames` device frames are queued; false when the channel neither plays nor waits
+    // for its end to be heard.
+    bool fill(size_t aheadFrames);
+    // Device frames queued; SIZE_MAX when the channel needs none (not playing, its source
+    // ended or stalled).
+    size_t queued();
+    // Output thread: adds this channel's next `frames` queued device frames (stereo floats)
+    // to mix, as device frames `at`.. ; false when the channel neither plays nor waits for
+    // its end to be heard (the mixer may then rest).
     bool mix(float* mix, size_t frames, uint64_t at);
     // The device has been heard up to `heard`: end syncs whose last frame is heard fire.
     void noticeHeard(uint64_t heard, SyncThread& syncs);
