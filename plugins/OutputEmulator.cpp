@@ -1,7 +1,8 @@
 // The output emulator: the output module every input plug-in writes its PCM to. Writes go
 // into a ring buffer; a user stream of the audio library pulls from it on the mixer thread.
 // The emulator's hidden window starts the stream on the UI thread, forwards the plug-ins'
-// end of file to the engine, and shows the message boxes that plug-ins' threads ask for.
+// end of file and their SetInfo to the engine, and shows the message boxes that plug-ins'
+// threads ask for.
 //
 // Threads: Write, CanWrite and Flush run on a plug-in's decoding thread, StreamProc on the
 // mixer thread, the rest on the UI thread. One mutex guards the ring and its positions;
@@ -31,8 +32,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The emulator window's own message: show the queued message boxes.
+// The emulator window's own messages: show the queued message boxes; apply the next queued
+// SetInfo to the channel record and tell the engine.
 constexpr uint32_t kMsgShowBoxes = WM_USER + 300;
+constexpr uint32_t kMsgChannelInfo = WM_USER + 301;
 // The plug-in's end of file and the start of the stream (posted by Write).
 constexpr uint32_t kMsgEof = WINAMP_MSG_EOF;
 constexpr uint32_t kMsgStartPlay = WINAMP_MSG_START_PLAY;
@@ -68,6 +71,14 @@ struct Emulator {
     std::mutex boxLock;
     std::deque<std::pair<std::string, std::string>> boxes;
 
+    // SetInfo calls from plug-in threads, applied to the channel record on the UI thread
+    // (where the engine reads it), one per kMsgChannelInfo; -1 leaves a field as it is.
+    struct InfoUpdate {
+        int bitrate, srate, stereo;
+    };
+    std::mutex infoLock;
+    std::deque<InfoUpdate> infoUpdates;
+
     void (*copyHook)() = nullptr;
 
     uint32_t Used() const { return writePos >= readPos ? writePos - readPos : size - readPos + writePos; }
@@ -84,7 +95,9 @@ struct Emulator {
 };
 
 Emulator emu;
-TChannelInfo channelInfo;  // handed to the engine by address; never cleared
+// Handed to the engine by address; never cleared. Written only on the UI thread, where the
+// engine reads it.
+TChannelInfo channelInfo;
 
 // Queues a message box for the UI thread; returns at once.
 void QueueBox(std::string text, std::string caption)
@@ -111,12 +124,6 @@ void ShowQueuedBoxes()
     }
 }
 
-template <typename T>
-void StoreField(T& field, T value)
-{
-    std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
-}
-
 // ---- the emulator window ----
 
 void EmulatorWndProc(uint32_t msg, WPARAM wParam, LPARAM lParam)
@@ -131,15 +138,8 @@ void EmulatorWndProc(uint32_t msg, WPARAM wParam, LPARAM lParam)
         // A file shorter than the start threshold: its sound starts now, before the
         // engine hears of the end, so that the engine waits for it to play out.
         const HSTREAM s = emu.stream.load();
-        if (s != 0 && emu.startPending.exchange(false)) {
-            {
-                std::lock_guard g(emu.lock);
-                StoreField(channelInfo.BitsPerSample, static_cast<uint16_t>(emu.bits));
-                StoreField(channelInfo.SampleRate, static_cast<int32_t>(emu.rate));
-                StoreField(channelInfo.Channels, static_cast<uint16_t>(emu.channels));
-            }
+        if (s != 0 && emu.startPending.exchange(false))
             EmulatorWndProc(kMsgStartPlay, wParam, reinterpret_cast<LPARAM>(&channelInfo));
-        }
         if (engine)
             PostMessage(engine, WM_PLUGIN_EOF, 0, 0);
         break;
@@ -147,6 +147,12 @@ void EmulatorWndProc(uint32_t msg, WPARAM wParam, LPARAM lParam)
     case kMsgStartPlay: {
         if (wParam != emu.generation.load())
             return;
+        {
+            std::lock_guard g(emu.lock);
+            channelInfo.BitsPerSample = static_cast<uint16_t>(emu.bits);
+            channelInfo.SampleRate = static_cast<int32_t>(emu.rate);
+            channelInfo.Channels = static_cast<uint16_t>(emu.channels);
+        }
         // From the start: the position then counts from the time of the Open or Flush.
         if (const HSTREAM s = emu.stream.load())
             bass::BASS_ChannelPlay(s, TRUE);
@@ -156,6 +162,25 @@ void EmulatorWndProc(uint32_t msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     case kMsgShowBoxes: ShowQueuedBoxes(); break;
+    case kMsgChannelInfo: {
+        Emulator::InfoUpdate u{};
+        {
+            std::lock_guard g(emu.infoLock);
+            if (emu.infoUpdates.empty())
+                return;
+            u = emu.infoUpdates.front();
+            emu.infoUpdates.pop_front();
+        }
+        if (u.bitrate != -1)
+            channelInfo.BitRate = u.bitrate;
+        if (u.srate != -1)
+            channelInfo.SampleRate = u.srate;
+        if (u.stereo != -1)
+            channelInfo.Channels = static_cast<uint16_t>(u.stereo);
+        if (engine)
+            PostMessage(engine, WM_PLUGIN_CHANNEL_INFO, 0, reinterpret_cast<LPARAM>(&channelInfo));
+        break;
+    }
     default: break;  // WM_QUERYENDSESSION and anything else: nothing to do
     }
 }
@@ -203,8 +228,12 @@ void OutQuit()
     emu.ready = false;
     emu.windowHandle = 0;
     emu.window.reset();
-    std::lock_guard g(emu.boxLock);
-    emu.boxes.clear();
+    {
+        std::lock_guard g(emu.boxLock);
+        emu.boxes.clear();
+    }
+    std::lock_guard g(emu.infoLock);
+    emu.infoUpdates.clear();
 }
 
 int OutOpen(int samplerate, int numchannels, int bitspersamp, int, int)
@@ -292,11 +321,6 @@ int OutWrite(char* buf, int len)
         if (emu.startPending && !(emu.Free() > kStartFreeBytes && emu.Used() < 2 * emu.block)) {
             emu.startPending = false;
             start = emu.stream.load() != 0;
-            if (start) {
-                StoreField(channelInfo.BitsPerSample, static_cast<uint16_t>(emu.bits));
-                StoreField(channelInfo.SampleRate, static_cast<int32_t>(emu.rate));
-                StoreField(channelInfo.Channels, static_cast<uint16_t>(emu.channels));
-            }
         }
     }
     if (result != 0 && !emu.boxShown.exchange(true))
@@ -406,14 +430,12 @@ void HostSetInfo(int bitrate, int srate, int stereo, int)
 {
     if (bitrate == -1 && srate == -1 && stereo == -1)
         return;
-    if (bitrate != -1)
-        StoreField(channelInfo.BitRate, static_cast<int32_t>(bitrate));
-    if (srate != -1)
-        StoreField(channelInfo.SampleRate, static_cast<int32_t>(srate));
-    if (stereo != -1)
-        StoreField(channelInfo.Channels, static_cast<uint16_t>(stereo));
-    if (const HWND engine = emu.engineWindow.load())
-        PostMessage(engine, WM_PLUGIN_CHANNEL_INFO, 0, reinterpret_cast<LPARAM>(&channelInfo));
+    // Plug-ins call this on any thread; the record changes on the UI thread.
+    {
+        std::lock_guard g(emu.infoLock);
+        emu.infoUpdates.push_back({bitrate, srate, stereo});
+    }
+    PostMessage(emu.windowHandle.load(), kMsgChannelInfo, 0, 0);
 }
 
 }  // namespace

@@ -21,7 +21,9 @@
 typedef struct {
     AVFormatContext* format;
     AVCodecContext* codec;
-    SwrContext* swr;
+    SwrContext* swr; /* only for frames that are not interleaved 16-bit already */
+    uint8_t* pcm;    /* the converter's output, kept from frame to frame */
+    int pcmSamples;
     AVPacket* packet;
     AVFrame* frame;
     int stream;
@@ -45,14 +47,17 @@ static void sleep_ms(int ms)
 static void close_decoder(Decoder* d)
 {
     swr_free(&d->swr);
+    av_freep(&d->pcm);
+    d->pcmSamples = 0;
     avcodec_free_context(&d->codec);
     avformat_close_input(&d->format);
     av_packet_free(&d->packet);
     av_frame_free(&d->frame);
 }
 
-/* Opens file and its best audio stream; with decode set, also the decoder and the
-   converter to interleaved 16-bit at the stream's own rate (at most 8 channels). */
+/* Opens file and its best audio stream; with decode set, also the decoder and, where it
+   does not give interleaved 16-bit itself, the converter to that at the stream's own rate
+   (at most 8 channels). 16-bit FLAC needs no converter. */
 static int open_decoder(Decoder* d, const char* file, int decode)
 {
     memset(d, 0, sizeof *d);
@@ -76,9 +81,10 @@ static int open_decoder(Decoder* d, const char* file, int decode)
     d->codec = avcodec_alloc_context3(codec);
     if (!d->codec || avcodec_parameters_to_context(d->codec, par) < 0 || avcodec_open2(d->codec, codec, NULL) < 0)
         goto fail;
-    if (swr_alloc_set_opts2(&d->swr, &d->codec->ch_layout, AV_SAMPLE_FMT_S16, d->rate, &d->codec->ch_layout,
-                            d->codec->sample_fmt, d->codec->sample_rate, 0, NULL) < 0 ||
-        swr_init(d->swr) < 0)
+    if (d->codec->sample_fmt != AV_SAMPLE_FMT_S16 &&
+        (swr_alloc_set_opts2(&d->swr, &d->codec->ch_layout, AV_SAMPLE_FMT_S16, d->rate, &d->codec->ch_layout,
+                             d->codec->sample_fmt, d->codec->sample_rate, 0, NULL) < 0 ||
+         swr_init(d->swr) < 0))
         goto fail;
     d->packet = av_packet_alloc();
     d->frame = av_frame_alloc();
@@ -130,17 +136,24 @@ static int write_pcm(const uint8_t* pcm, int bytes)
     return 1;
 }
 
-/* Converts and writes one decoded frame. */
+/* Writes one decoded frame: as it is when it is interleaved 16-bit already, else converted
+   into a buffer that is kept and grown as frames need. */
 static int write_frame(AVFrame* f)
 {
-    uint8_t* out = NULL;
+    if (f->format == AV_SAMPLE_FMT_S16 && f->ch_layout.nb_channels == dec.channels)
+        return write_pcm(f->data[0], f->nb_samples * dec.channels * 2);
+    if (!dec.swr)
+        return 0; /* the decoder changed its format mid-stream */
     int outSamples = swr_get_out_samples(dec.swr, f->nb_samples);
-    if (av_samples_alloc(&out, NULL, dec.channels, outSamples, AV_SAMPLE_FMT_S16, 0) < 0)
-        return 0;
-    int n = swr_convert(dec.swr, &out, outSamples, (const uint8_t**)f->extended_data, f->nb_samples);
-    int ok = n <= 0 || write_pcm(out, n * dec.channels * 2);
-    av_freep(&out);
-    return ok;
+    if (outSamples > dec.pcmSamples) {
+        av_freep(&dec.pcm);
+        dec.pcmSamples = 0;
+        if (av_samples_alloc(&dec.pcm, NULL, dec.channels, outSamples, AV_SAMPLE_FMT_S16, 0) < 0)
+            return 0;
+        dec.pcmSamples = outSamples;
+    }
+    int n = swr_convert(dec.swr, &dec.pcm, outSamples, (const uint8_t**)f->extended_data, f->nb_samples);
+    return n <= 0 || write_pcm(dec.pcm, n * dec.channels * 2);
 }
 
 static void* decode(void* arg)
@@ -154,7 +167,8 @@ static void* decode(void* arg)
             int64_t ts = av_rescale((int64_t)seek, s->time_base.den, 1000LL * s->time_base.num);
             av_seek_frame(dec.format, dec.stream, ts, AVSEEK_FLAG_BACKWARD);
             avcodec_flush_buffers(dec.codec);
-            swr_init(dec.swr);
+            if (dec.swr)
+                swr_init(dec.swr);
             mod.outMod->Flush(seek);
             ended = 0;
         }

@@ -1,12 +1,14 @@
-// plugin_bench FLAC WAV: plays FLAC through Plugins/in_flac.so and the output emulator, and
-// WAV (the same audio) through the library's own file stream, both rendered offline as fast
-// as they decode, and prints the process CPU time of each and their ratio. Then measures,
+// plugin_bench FLAC WAV [SECONDS]: plays FLAC through Plugins/in_flac.so and the output
+// emulator, and WAV (the same audio) through the library's own file stream, each for SECONDS
+// (default 60) of real-time play on the library's output as a person hears it, and prints
+// the process CPU time of each and their ratio. Then measures,
 // on the real-time output (SDL; the dummy driver where there is no sound card), how long a
 // byte written by a plug-in takes to be heard: from its Write to the moment the stream's
 // position (what is heard) passes it.
 #include "Dynamic_Bass.h"
 #include "MessageWindow.h"
 #include "OutputEmulatorDetail.h"
+#include "PeerTiming.h"
 #include "PluginCtrl.h"
 #include "System.h"
 
@@ -16,78 +18,59 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <dlfcn.h>
 
 namespace bass = Dynamic_Bass;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-using RenderFn = DWORD (*)(void*, DWORD);
+// Lets the stream play for the given wall time, as the player's UI thread does (messages
+// handled, otherwise asleep); returns the CPU the whole process used meanwhile (every
+// thread: decoder, mixer, output) and the seconds of the stream that were heard.
+struct Played {
+    double cpu;
+    double heard;
+};
 
-double CpuSeconds()
+Played PlayFor(int seconds, const std::function<DWORD()>& channelOf)
 {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-RenderFn Render()
-{
-    void* lib = dlopen((ProgramFolder() + "libbass.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
-    return lib ? reinterpret_cast<RenderFn>(dlsym(lib, "AUBADINE_BASS_Render")) : nullptr;
-}
-
-// Renders until ended() and the channel no longer plays; returns the bytes rendered.
-uint64_t RenderToTheEnd(RenderFn render, const std::function<DWORD()>& channelOf, const std::function<bool()>& ended)
-{
-    std::vector<char> buf(1 << 16);
-    uint64_t total = 0;
-    for (;;) {
+    const double cpu0 = aubadine::bench::processCpu();
+    const auto until = Clock::now() + std::chrono::seconds(seconds);
+    QWORD heard = 0;
+    while (Clock::now() < until) {
         ProcessMessages();
-        const DWORD channel = channelOf();
-        const DWORD state = bass::BASS_ChannelIsActive(channel);
-        if (channel != 0 && state == BASS_ACTIVE_STALLED) {
-            // The decoder is behind: give it a moment, then let the stream ask again (a
-            // little silence, not counted as audio).
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            render(buf.data(), 4096);
-            continue;
-        }
-        if (ended() && state != BASS_ACTIVE_PLAYING)
-            return total;
-        const DWORD n = render(buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == static_cast<DWORD>(-1))
-            return total;
-        total += n;
+        const QWORD pos = bass::BASS_ChannelGetPosition(channelOf());
+        if (static_cast<int64_t>(pos) > 0)
+            heard = pos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    return {aubadine::bench::processCpu() - cpu0, static_cast<double>(heard) / 176400.0};
 }
 
-int CpuComparison(const char* flac, const char* wav)
+int CpuComparison(const char* flac, const char* wav, int seconds)
 {
-    RenderFn render = Render();
-    if (!render || !bass::BASS_Init(0, 44100, 0, nullptr, nullptr)) {
-        std::fprintf(stderr, "plugin_bench: no offline rendering\n");
+    if (!bass::BASS_Init(1, 44100, 0, nullptr, nullptr)) {
+        std::fprintf(stderr, "plugin_bench: no real-time output\n");
         return 1;
     }
-    // WAV by the library.
-    double cpu0 = CpuSeconds();
-    DWORD stream = bass::BASS_StreamCreateFile(FALSE, wav, 0, 0, 0);
-    bass::BASS_ChannelPlay(stream, TRUE);
-    uint64_t wavBytes = RenderToTheEnd(render, [stream] { return stream; }, [] { return true; });
+    // WAV by the library: its own file stream, mixed and sent to the output.
+    const DWORD stream = bass::BASS_StreamCreateFile(FALSE, wav, 0, 0, 0);
+    if (stream == 0 || !bass::BASS_ChannelPlay(stream, TRUE)) {
+        std::fprintf(stderr, "plugin_bench: the library did not play %s\n", wav);
+        return 1;
+    }
+    const Played byLibrary = PlayFor(seconds, [stream] { return stream; });
     bass::BASS_StreamFree(stream);
-    const double wavCpu = CpuSeconds() - cpu0;
 
-    // FLAC through in_flac.so and the emulator.
+    // FLAC through in_flac.so: its decoding thread writes into the emulator's ring, whose
+    // stream the library mixes and sends to the same output.
     InitPluginHost();
-    bool eof = false;
-    TMessageWindow engine([&](uint32_t msg, WPARAM, LPARAM) { eof = eof || msg == WM_PLUGIN_EOF; });
+    TMessageWindow engine([](uint32_t, WPARAM, LPARAM) {});
     SetEngineWindow(engine.Handle());
     if (LoadPlugin("in_flac.so") != plDone) {
         std::fprintf(stderr, "plugin_bench: in_flac.so did not load\n");
@@ -99,21 +82,19 @@ int CpuComparison(const char* flac, const char* wav)
     TStreamInfo info;
     info.Duration = static_cast<uint32_t>(length);
     SetStreamInfo(info);
-    cpu0 = CpuSeconds();
     if (m->Play(flac) != 0) {
         std::fprintf(stderr, "plugin_bench: in_flac.so refused %s\n", flac);
         return 1;
     }
-    const uint64_t flacBytes = RenderToTheEnd(render, [] { return emulator_detail::Stream(); }, [&] { return eof; });
+    const Played byPlugin = PlayFor(seconds, [] { return emulator_detail::Stream(); });
     m->Stop();
-    const double flacCpu = CpuSeconds() - cpu0;
     ShutdownPluginHost();
     bass::BASS_Free();
 
-    std::printf("cpu: flac through in_flac.so %.2f s (%.1f s of audio), wav by the library %.2f s (%.1f s of "
-                "audio), ratio %.2f (target <= 1.5)\n",
-                flacCpu, static_cast<double>(flacBytes) / 176400.0, wavCpu, static_cast<double>(wavBytes) / 176400.0,
-                flacCpu / wavCpu);
+    std::printf("cpu, %d s of real-time play each (SDL output): flac through in_flac.so %.2f s for %.1f s heard, "
+                "wav by the library %.2f s for %.1f s heard, ratio %.2f (target <= 1.5)\n",
+                seconds, byPlugin.cpu, byPlugin.heard, byLibrary.cpu, byLibrary.heard,
+                byPlugin.cpu / byLibrary.cpu);
     return 0;
 }
 
@@ -196,15 +177,16 @@ int Latency()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: plugin_bench FLAC WAV\n");
+    const int seconds = argc == 4 ? std::atoi(argv[3]) : 60;
+    if ((argc != 3 && argc != 4) || seconds <= 0) {
+        std::fprintf(stderr, "usage: plugin_bench FLAC WAV [SECONDS]\n");
         return 2;
     }
     if (!bass::LoadBassLibrary(ProgramFolder() + "libbass.so")) {
         std::fprintf(stderr, "plugin_bench: libbass.so did not load\n");
         return 1;
     }
-    int rc = CpuComparison(argv[1], argv[2]);
+    int rc = CpuComparison(argv[1], argv[2], seconds);
     if (rc == 0)
         rc = Latency();
     bass::UnloadBassLibrary();

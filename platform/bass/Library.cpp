@@ -35,6 +35,9 @@ void Library::init(int device, uint32_t freq, uint32_t flags) {
     std::shared_ptr<Output> output;
     if (device != 0) {
         output = std::make_shared<Output>(device, freq, mixer);
+        std::function<void(bool)> rest;
+        if (output->canRest()) rest = [out = output.get()](bool resting) { out->setResting(resting); };
+        mixer->setOutput(output->bufferFrames(), std::move(rest));
         output->setRunning(true);
     }
     device_ = device;
@@ -66,6 +69,7 @@ void Library::free() {
         outputRunning_ = false;
     }
     for (auto& [handle, channel] : channels) channel->markFreed();
+    mixer->setOutput(0, nullptr);  // the mixer no longer lets the output rest or wakes it
     output.reset();  // SDL's thread stops pulling from the mixer
     // Both threads are ended here, on this thread: a callback still running may hold the last
     // reference to either object, and must not be the one left to wait for its own thread.

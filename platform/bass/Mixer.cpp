@@ -13,7 +13,7 @@
 namespace aubadine::bass {
 namespace {
 
-thread_local bool tMixing = false;  // this thread is inside mixBlock (callbacks run here)
+thread_local bool tMixing = false;  // this thread is decoding or mixing (callbacks run here)
 
 uint64_t nowNs() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -21,18 +21,20 @@ uint64_t nowNs() {
                                      .count());
 }
 
+// The longest the output waits for the decode thread in one period.
+constexpr auto kDecodeWait = std::chrono::milliseconds(200);
+
 }  // namespace
 
 Mixer::Mixer(uint32_t rate, bool realtime, uint32_t bufferMs, std::shared_ptr<SyncThread> syncs)
-    : rate_(rate), realtime_(realtime), syncs_(std::move(syncs)) {
+    : rate_(rate),
+      realtime_(realtime),
+      aheadFrames_(std::max<size_t>(kBlockFrames, static_cast<size_t>(uint64_t{rate} * bufferMs / 1000))),
+      syncs_(std::move(syncs)) {
     accumulator_.resize(kBlockFrames * 2);
     cpuWindowStartNs_ = nowNs();
     if (!realtime_) return;
-    const size_t wanted = static_cast<size_t>(uint64_t{rate_} * bufferMs / 1000);
-    ringFrames_ = std::max<size_t>(2, (wanted + kBlockFrames - 1) / kBlockFrames) * kBlockFrames;
-    ring_.assign(ringFrames_ * 2, 0);
-    idle_ = true;  // nothing plays yet
-    idleSince_ = std::chrono::steady_clock::now();
+    silentSince_ = std::chrono::steady_clock::now();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -46,16 +48,21 @@ Mixer::~Mixer() {
 
 void Mixer::stop() {
     {
-        std::lock_guard lock(ringMutex_);
+        std::lock_guard lock(stateMutex_);
         stopping_ = true;
     }
-    spaceReady_.notify_all();
-    dataReady_.notify_all();
+    wake_.notify_all();
+    passDone_.notify_all();
     if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
 }
 
-uint32_t Mixer::latencyFrames() const {
-    return static_cast<uint32_t>(ringFrames_) + outputBufferFrames_.load();
+uint32_t Mixer::latencyFrames() const { return outputBufferFrames_.load(); }
+
+void Mixer::setOutput(uint32_t bufferFrames, std::function<void(bool)> rest) {
+    outputBufferFrames_ = bufferFrames;
+    std::lock_guard device(deviceMutex_);
+    rest_ = std::move(rest);
+    resting_ = false;
 }
 
 void Mixer::add(std::shared_ptr<Channel> channel) {
@@ -74,31 +81,37 @@ std::vector<std::shared_ptr<Channel>> Mixer::snapshot() const {
     return channels_;
 }
 
-bool Mixer::mixBlock(int16_t* out, size_t frames) {
-    const uint64_t start = nowNs();
-    tMixing = true;
-    std::fill(accumulator_.begin(), accumulator_.begin() + static_cast<ptrdiff_t>(frames * 2), 0.0f);
-    const uint64_t at = mixed_.load(std::memory_order_relaxed);
-    bool active = false;
-    for (const auto& channel : snapshot()) active |= channel->mix(accumulator_.data(), frames, at);
-    const float master = config().masterVolume.load(std::memory_order_relaxed);
-    floatsToS16(accumulator_.data(), out, frames * 2, master);
-    mixed_.store(at + frames, std::memory_order_release);
-    tMixing = false;
-
+void Mixer::account(uint64_t start) {
     const uint64_t end = nowNs();
     busyNs_ += end - start;
     uint64_t windowStart = cpuWindowStartNs_.load();
     if (end - windowStart >= 1'000'000'000ull && cpuWindowStartNs_.compare_exchange_strong(windowStart, end)) {
         cpu_ = 100.0f * static_cast<float>(busyNs_.exchange(0)) / static_cast<float>(end - windowStart);
     }
+}
+
+bool Mixer::mixBlock(int16_t* out, size_t frames, bool decodeFirst) {
+    std::fill(accumulator_.begin(), accumulator_.begin() + static_cast<ptrdiff_t>(frames * 2), 0.0f);
+    const uint64_t at = mixed_.load(std::memory_order_relaxed);
+    bool active = false;
+    for (const auto& channel : snapshot()) {
+        if (decodeFirst) channel->fill(frames);
+        active |= channel->mix(accumulator_.data(), frames, at);
+    }
+    const float master = config().masterVolume.load(std::memory_order_relaxed);
+    floatsToS16(accumulator_.data(), out, frames * 2, master);
+    mixed_.store(at + frames, std::memory_order_release);
     return active;
 }
 
 void Mixer::render(int16_t* out, size_t frames) {
     while (frames > 0) {
+        const uint64_t start = nowNs();
+        tMixing = true;
         const size_t n = std::min(frames, kBlockFrames);
-        mixBlock(out, n);
+        mixBlock(out, n, true);
+        tMixing = false;
+        account(start);
         heard_.store(mixed_.load());
         noticeHeard();
         out += n * 2;
@@ -111,137 +124,129 @@ void Mixer::noticeHeard() {
     for (const auto& channel : snapshot()) channel->noticeHeard(heard, *syncs_);
 }
 
+void Mixer::requestPass() {
+    passRequested_ = true;
+    wake_.notify_one();
+}
+
+// The decode thread: one pass tops up every playing channel's queue to aheadFrames_. It
+// runs when the output asks (a queue ran low, a channel started), and every update period
+// while something plays (a stalled stream may have data again); while nothing plays it
+// sleeps without any timed wake-up.
 void Mixer::run() {
-    std::vector<int16_t> block(kBlockFrames * 2);
-    std::unique_lock lock(ringMutex_);
+    std::unique_lock lock(stateMutex_);
     for (;;) {
-        if (idle_) {
-            // Nothing plays: sleep until a channel starts or the library ends. The output
-            // answers with silence meanwhile, without waking this thread.
-            spaceReady_.wait(lock, [this] { return stopping_ || startRequested_; });
-        } else {
+        auto ready = [this] { return stopping_ || passRequested_ || restRequested_; };
+        if (playing_) {
             const auto period = std::chrono::milliseconds(std::max<uint32_t>(1, config().updatePeriodMs.load()));
-            spaceReady_.wait_for(lock, period, [this] {
-                return stopping_ || updateRequested_ || startRequested_ ||
-                       ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames;
-            });
+            wake_.wait_for(lock, period, ready);
+        } else {
+            wake_.wait(lock, ready);
         }
         if (stopping_) break;
-        updateRequested_ = false;
-        if (startRequested_) {
-            startRequested_ = false;
-            dropQueuedSilence();
-            dataReady_.notify_all();  // an output making idle silence waits for the mix again
-        }
+        passRequested_ = false;
+        passRunning_ = true;
+        const bool rest = restRequested_;
+        restRequested_ = false;
+        const uint64_t spell = silentStarts_;
         lock.unlock();
-        noticeHeard();
-        lock.lock();
-        while (!stopping_ && ringFrames_ - (ringWritten_ - ringRead_) >= kBlockFrames) {
-            lock.unlock();
-            const bool active = mixBlock(block.data(), kBlockFrames);
+
+        const uint64_t start = nowNs();
+        tMixing = true;
+        bool active = false;
+        for (const auto& channel : snapshot()) active |= channel->fill(aheadFrames_);
+        tMixing = false;
+        account(start);
+
+        if (rest && !active) {
+            std::lock_guard device(deviceMutex_);
             lock.lock();
-            writeRing(block.data(), kBlockFrames);
-            if (!active) {
-                // This block was silence and nothing is left to play or to end: park.
-                idle_ = true;
-                idleSince_ = std::chrono::steady_clock::now();
-                idleBase_ = ringWritten_;
-                idleStartWritten_ = ringWritten_ - kBlockFrames;
+            const bool quiet = starts_ == spell;  // no channel started since the silence began
+            restChanging_ = quiet && rest_ && !resting_;
+            lock.unlock();
+            if (restChanging_) {
+                passDone_.notify_all();  // an output waiting for a pass must not hold this up
+                rest_(true);
+                resting_ = true;
             }
-            dataReady_.notify_all();
-            if (idle_) break;
         }
+        lock.lock();
+        restChanging_ = false;
+        passRunning_ = false;
+        playing_ = active;
+        ++passes_;
+        passDone_.notify_all();
     }
 }
 
-void Mixer::writeRing(const int16_t* block, size_t frames) {
-    const size_t at = static_cast<size_t>(ringWritten_ % ringFrames_);
-    const size_t first = std::min(frames, ringFrames_ - at);
-    std::memcpy(&ring_[at * 2], block, first * 2 * sizeof(int16_t));
-    std::memcpy(&ring_[0], block + first * 2, (frames - first) * 2 * sizeof(int16_t));
-    ringWritten_ += frames;
-}
+void Mixer::pull(int16_t* out, size_t frames) {
+    const uint32_t outputFrames = outputBufferFrames_.load();
+    auto channels = snapshot();
+    bool lacking = false;
+    for (const auto& channel : channels) lacking |= channel->queued() < frames;
+    if (lacking) {
+        // A channel that plays has less than a period queued: give the decode thread one
+        // whole pass (one that starts after now) before mixing.
+        std::unique_lock lock(stateMutex_);
+        const uint64_t want = passes_ + (passRunning_ ? 2 : 1);
+        requestPass();
+        passDone_.wait_for(lock, kDecodeWait, [&] { return stopping_ || passes_ >= want || restChanging_; });
+    }
 
-// Output thread, ringMutex_ held by `lock`, mixer parked, ring empty: `frames` frames of
-// silence become device frames, no faster than real time plus the ring's length since the
-// idle spell began. Returns false when a channel started meanwhile (nothing was made).
-bool Mixer::fillIdleSilence(std::unique_lock<std::mutex>& lock, size_t frames) {
-    const double allowed = static_cast<double>(ringFrames_) +
-                           std::chrono::duration<double>(std::chrono::steady_clock::now() - idleSince_).count() * rate_;
-    const double ahead = static_cast<double>(ringRead_ + frames - idleBase_) - allowed;
+    const uint64_t start = nowNs();
+    tMixing = true;
+    const bool active = mixBlock(out, frames, false);
+    tMixing = false;
+    account(start);
+    const uint64_t mixed = mixed_.load();
+    heard_.store(mixed > outputFrames ? mixed - outputFrames : 0, std::memory_order_release);
+    noticeHeard();
+
+    bool low = false;
+    for (const auto& channel : channels) low |= channel->queued() < aheadFrames_ / 2;
+    std::unique_lock lock(stateMutex_);
+    if (low) requestPass();
+    if (active) {
+        silentPeriods_ = 0;
+        return;
+    }
+    if (silentPeriods_ == 0 || starts_ != silentStarts_) {  // a new spell
+        silentPeriods_ = 0;
+        silentStarts_ = starts_;
+        silentBase_ = mixed - frames;
+        silentSince_ = std::chrono::steady_clock::now();
+    }
+    if (++silentPeriods_ == 2) {
+        restRequested_ = true;
+        wake_.notify_one();
+    }
+    // Silence no faster than real time (plus one output buffer) since the spell began.
+    const double allowed = static_cast<double>(outputFrames) +
+                           std::chrono::duration<double>(std::chrono::steady_clock::now() - silentSince_).count() * rate_;
+    const double ahead = static_cast<double>(mixed - silentBase_) - allowed;
     if (ahead > 0) {
-        const auto wake = std::chrono::steady_clock::now() + std::chrono::duration<double>(ahead / rate_);
-        dataReady_.wait_until(lock, wake, [this] { return stopping_ || !idle_; });
-        if (stopping_ || !idle_) return false;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(ahead / rate_);
+        passDone_.wait_until(lock, until, [this] { return stopping_ || starts_ != silentStarts_; });
     }
-    ringRead_ += frames;
-    ringWritten_ += frames;
-    mixed_.store(ringWritten_, std::memory_order_release);
-    return true;
-}
-
-void Mixer::pull(int16_t* out, size_t frames, uint32_t outputBufferFrames) {
-    outputBufferFrames_ = outputBufferFrames;
-    std::unique_lock lock(ringMutex_);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    size_t done = 0;
-    bool tookMix = false;
-    while (done < frames && !stopping_) {
-        while (!stopping_ && !idle_ && ringWritten_ - ringRead_ < frames - done) {
-            if (dataReady_.wait_until(lock, deadline) == std::cv_status::timeout) break;
-        }
-        const size_t take = static_cast<size_t>(std::min<uint64_t>(ringWritten_ - ringRead_, frames - done));
-        for (size_t i = 0; i < take; ++i) {
-            const size_t at = static_cast<size_t>((ringRead_ + i) % ringFrames_);
-            out[(done + i) * 2] = ring_[at * 2];
-            out[(done + i) * 2 + 1] = ring_[at * 2 + 1];
-        }
-        ringRead_ += take;
-        done += take;
-        tookMix |= take > 0;
-        if (done == frames || !idle_) break;  // complete, or the mixer is behind (underrun)
-        // Nothing plays and the ring is empty: the rest is silence.
-        std::fill(out + done * 2, out + frames * 2, int16_t{0});
-        if (fillIdleSilence(lock, frames - done)) done = frames;
-    }
-    std::fill(out + done * 2, out + frames * 2, int16_t{0});
-    const uint64_t heard = ringRead_ > outputBufferFrames ? ringRead_ - outputBufferFrames : 0;
-    if (heard > heard_.load()) heard_.store(heard, std::memory_order_release);
-    const bool wake = tookMix && !idle_;
-    lock.unlock();
-    if (wake) spaceReady_.notify_one();
 }
 
 void Mixer::update() {
     if (!realtime_) return;
-    {
-        std::lock_guard lock(ringMutex_);
-        updateRequested_ = true;
-    }
-    spaceReady_.notify_one();
+    std::lock_guard lock(stateMutex_);
+    requestPass();
 }
 
 void Mixer::channelStarted() {
     if (!realtime_) return;
     {
-        std::lock_guard lock(ringMutex_);
-        updateRequested_ = true;
-        startRequested_ = true;
+        std::lock_guard lock(stateMutex_);
+        ++starts_;
+        requestPass();
     }
-    spaceReady_.notify_one();
-}
-
-// Mixer thread, ringMutex_ held, outside mixBlock. Only blocks mixed while no channel played
-// are dropped (never the unheard tail of a track); the device frame
-// count steps back with the ring so that positions and syncs stay those of what is heard.
-void Mixer::dropQueuedSilence() {
-    if (!idle_) return;
-    const uint64_t keep = std::max(ringRead_, idleStartWritten_);
-    if (ringWritten_ > keep) {
-        mixed_.fetch_sub(ringWritten_ - keep, std::memory_order_acq_rel);
-        ringWritten_ = keep;
-    }
-    idle_ = false;
+    passDone_.notify_all();  // an output pacing silence stops doing so
+    std::lock_guard device(deviceMutex_);
+    if (resting_ && rest_) rest_(false);
+    resting_ = false;
 }
 
 float Mixer::cpuPercent() const { return cpu_.load(); }

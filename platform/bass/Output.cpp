@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace aubadine::bass {
 namespace {
@@ -26,7 +27,11 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
     want.freq = static_cast<int>(rate);
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    // The device's buffer is the delay between the mix and what is heard: a pause, a stop
+    // or the next track is heard one to two buffers after it happens. 256 frames (5.8 ms at
+    // 44100 Hz). SDL's dummy driver keeps time in whole milliseconds per buffer, so there
+    // the buffer is 10 ms exactly, which it keeps without drifting ahead of the wall clock.
+    want.samples = 256;
     want.callback = &Output::callback;
     want.userdata = this;
     SDL_AudioSpec have{};
@@ -46,6 +51,11 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
         }
         return SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     };
+    auto chooseBuffer = [&] {
+        const char* d = SDL_GetCurrentAudioDriver();
+        if (d && std::strcmp(d, "dummy") == 0 && rate % 100 == 0) want.samples = static_cast<Uint16>(rate / 100);
+    };
+    chooseBuffer();
     SDL_AudioDeviceID id = open();
     if (id == 0 && device >= 2 && !SDL_GetAudioDeviceName(device - 2, 0)) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -56,6 +66,7 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         if (initAudio("dummy")) {
             usingFallback = true;
+            chooseBuffer();
             id = open();
         }
     }
@@ -66,6 +77,7 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
     device_ = id;
     bufferFrames_ = have.samples;
     if (const char* d = SDL_GetCurrentAudioDriver()) driver_ = d;
+    canRest_ = driver_ != "disk";
     if (usingFallback) driver_ += " (fallback)";
 }
 
@@ -74,12 +86,23 @@ Output::~Output() {
     if (driver_.ends_with("(fallback)")) SDL_AudioQuit(); else SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void Output::setRunning(bool running) { SDL_PauseAudioDevice(device_, running ? 0 : 1); }
+void Output::setRunning(bool running) {
+    std::lock_guard lock(stateMutex_);
+    running_ = running;
+    apply();
+}
+
+void Output::setResting(bool resting) {
+    std::lock_guard lock(stateMutex_);
+    resting_ = resting && canRest_;
+    apply();
+}
+
+void Output::apply() { SDL_PauseAudioDevice(device_, running_ && !resting_ ? 0 : 1); }
 
 void Output::callback(void* self, uint8_t* stream, int length) {
     auto* output = static_cast<Output*>(self);
-    output->mixer_->pull(reinterpret_cast<int16_t*>(stream), static_cast<size_t>(length) / 4,
-                         output->bufferFrames_);
+    output->mixer_->pull(reinterpret_cast<int16_t*>(stream), static_cast<size_t>(length) / 4);
 }
 
 std::string Output::deviceName(int device) {

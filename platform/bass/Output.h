@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace aubadine::bass {
@@ -23,7 +24,12 @@ public:
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
+    // The device plays while it is running (BASS_Start / BASS_Pause) and not resting (the
+    // mixer's: nothing to play). SDL's disk writer cannot rest: paused, it writes silence
+    // as fast as its delay lets it, so it is never paused for rest.
     void setRunning(bool running);
+    void setResting(bool resting);
+    bool canRest() const { return canRest_; }
     uint32_t bufferFrames() const { return bufferFrames_; }
     const std::string& driver() const { return driver_; }
 
@@ -33,8 +39,14 @@ public:
 private:
     static void callback(void* self, uint8_t* stream, int length);
 
+    void apply();  // stateMutex_ held
+
     std::shared_ptr<Mixer> mixer_;
     uint32_t device_ = 0;  // SDL_AudioDeviceID
+    bool canRest_ = true;
+    std::mutex stateMutex_;
+    bool running_ = false;
+    bool resting_ = false;
     uint32_t bufferFrames_ = 0;
     std::string driver_;
 };

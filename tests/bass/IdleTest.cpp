@@ -5,6 +5,8 @@
 // writer to /dev/null, asking for a buffer every 10 ms instead of every 23 ms).
 #include "Offline.h"
 
+#include <SDL.h>
+
 #include <sys/resource.h>
 
 #include <chrono>
@@ -128,6 +130,47 @@ TEST_P(Idle, EveryStreamStoppedOrFreed) {
     EXPECT_TRUE(BASS_StreamFree(third));
     EXPECT_TRUE(BASS_StreamFree(first));
     EXPECT_TRUE(BASS_StreamFree(file));
+}
+
+// The state of the library's SDL device: SDL_AUDIO_STOPPED when none is open.
+SDL_AudioStatus deviceStatus() {
+    for (SDL_AudioDeviceID id = 1; id < 16; ++id)
+        if (const SDL_AudioStatus s = SDL_GetAudioDeviceStatus(id); s != SDL_AUDIO_STOPPED) return s;
+    return SDL_AUDIO_STOPPED;
+}
+
+// Waits up to 2 s for the device to reach `status`.
+bool deviceReaches(SDL_AudioStatus status) {
+    for (int i = 0; i < 400 && deviceStatus() != status; ++i) std::this_thread::sleep_for(5ms);
+    return deviceStatus() == status;
+}
+
+// On an output that can rest (not SDL's disk writer, which writes silence while paused),
+// the device is paused while nothing is heard, so that SDL's thread does not call the
+// library every few milliseconds, and it plays again for the first sound.
+TEST_P(Idle, TheOutputDeviceRestsWhileNothingPlays) {
+    if (std::string(GetParam()) == "fast") GTEST_SKIP() << "the disk writer does not rest";
+    EXPECT_TRUE(deviceReaches(SDL_AUDIO_PAUSED)) << "after BASS_Init";
+    double phase = 0;
+    const HSTREAM ch = playTone(&phase);
+    EXPECT_EQ(deviceStatus(), SDL_AUDIO_PLAYING) << "woken before the first sound";
+    EXPECT_LT(untilHeard(ch), 300ms);
+    ASSERT_TRUE(BASS_ChannelPause(ch));
+    EXPECT_TRUE(deviceReaches(SDL_AUDIO_PAUSED)) << "with the only channel paused";
+    const QWORD held = BASS_ChannelGetPosition(ch);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_EQ(deviceStatus(), SDL_AUDIO_PLAYING);
+    EXPECT_LT(untilHeard(ch), 300ms);
+    EXPECT_GE(BASS_ChannelGetPosition(ch), held);
+    ASSERT_TRUE(BASS_ChannelStop(ch));
+    EXPECT_TRUE(deviceReaches(SDL_AUDIO_PAUSED)) << "with the only channel stopped";
+    // BASS_Pause and BASS_Start keep their meaning while the device rests.
+    ASSERT_TRUE(BASS_Pause());
+    ASSERT_TRUE(BASS_Start());
+    EXPECT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_EQ(deviceStatus(), SDL_AUDIO_PLAYING);
+    EXPECT_TRUE(BASS_StreamFree(ch));
+    EXPECT_TRUE(deviceReaches(SDL_AUDIO_PAUSED)) << "with the only channel freed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, Idle, ::testing::Values("dummy", "fast"),

@@ -3,9 +3,10 @@
 # SDL's disk driver. The test hook AUBADINE_TEST_PLUGINS makes the player load in_tone.so
 # and in_flac.so through its plug-in dialog at start (ticking "Plugin First"), and the
 # dialog stays open for a screenshot. The playlist mixes an MP3 (the player's own decoder),
-# a tone file (in_tone), a FLAC file (in_flac) and a tone file whose plug-in never says that
-# it has ended: every track must be heard in playlist order, each at its own pitch, the
-# last one followed by the first again.
+# a tone file (in_tone), a 16-bit FLAC file and a 48 kHz Opus file (in_flac, written as
+# decoded and converted) and a tone file whose plug-in never says that it has ended: every
+# track must be heard in playlist order, each at its own pitch, the last one followed by the
+# first again.
 #
 # Usage: plugins_e2e.sh BIN_DIR SOUNDPROBE ARTIFACTS_DIR
 # The screenshot lands in ARTIFACTS_DIR as e2e-plugins-dialog.png. Exit 77 = skipped.
@@ -34,9 +35,11 @@ m="$work/music"
 printf 'frequency=550\nlength=2500\ntitle=Tone\n' > "$m/t2.ton"
 "$PROBE" wav "$m/c.wav" 770 2.5 && ffmpeg -loglevel error -y -i "$m/c.wav" -codec:a flac -f flac "$m/t3.fla" \
   || { echo "FAIL: flac fixture"; exit 1; }
-printf 'frequency=990\nlength=1500\nmisbehave=noend\n' > "$m/t4.ton"
+"$PROBE" wav "$m/d.wav" 990 2.5 && ffmpeg -loglevel error -y -i "$m/d.wav" -ar 48000 -codec:a libopus -f ogg "$m/t4.opu" \
+  || { echo "FAIL: opus fixture"; exit 1; }
+printf 'frequency=1210\nlength=1500\nmisbehave=noend\n' > "$m/t5.ton"
 rm -f "$m"/*.wav
-printf '[Main]\nMainPath=%s/\n[Default]\nTrack1=t1.mp3\nTrack2=t2.ton\nTrack3=t3.fla\nTrack4=t4.ton\n' "$m" > "$m/Playlist.ini"
+printf '[Main]\nMainPath=%s/\n[Default]\nTrack1=t1.mp3\nTrack2=t2.ton\nTrack3=t3.fla\nTrack4=t4.opu\nTrack5=t5.ton\n' "$m" > "$m/Playlist.ini"
 printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$m" > "$work/config/Velkor/Aubadine/1.0.ini"
 
 # ---- the display ----
@@ -63,7 +66,7 @@ fi
 box=$(xdotool search --onlyvisible --name '^(Confirm|Error|Warning)$' 2>/dev/null | head -n1)
 [ -n "$box" ] && fail "a message box is open: $(xdotool getwindowname "$box")"
 
-# ---- the sound: five tracks' worth ----
+# ---- the sound: six tracks' worth ----
 for _ in $(seq 300); do
   n=$("$PROBE" segments "$work/capture.raw" 2>/dev/null | awk '$2 >= 1.0' | wc -l)
   [ "$n" -ge 6 ] && break
@@ -77,12 +80,12 @@ player_pid=""
 segments=$("$PROBE" segments "$work/capture.raw" | awk '$2 >= 1.0')
 log "heard (Hz seconds):"; echo "$segments" | sed 's/^/    /'
 # Track numbers in the order heard; each must follow the one before it, with wrap-around.
-order=$(echo "$segments" | awk '{n = ($1 / 110 - 1) / 2; r = int(n + 0.5); if ((n - r) ^ 2 < 0.01 && r >= 1 && r <= 4) printf "%d ", r; else printf "? "}')
+order=$(echo "$segments" | awk '{n = ($1 / 110 - 1) / 2; r = int(n + 0.5); if ((n - r) ^ 2 < 0.01 && r >= 1 && r <= 5) printf "%d ", r; else printf "? "}')
 log "tracks: $order"
 count=0 prev=0
 for t in $order; do
   [ "$t" = "?" ] && { fail "a sound at no track's pitch"; continue; }
-  if [ "$prev" -ne 0 ] && [ "$t" -ne $(( prev % 4 + 1 )) ]; then fail "track $t followed track $prev"; fi
+  if [ "$prev" -ne 0 ] && [ "$t" -ne $(( prev % 5 + 1 )) ]; then fail "track $t followed track $prev"; fi
   prev=$t; count=$((count + 1))
 done
 [ "$count" -ge 5 ] || fail "only $count tracks were heard"
