@@ -151,10 +151,24 @@ void Mixer::run() {
         const uint64_t spell = silentStarts_;
         lock.unlock();
 
-        const uint64_t start = nowNs();
+        // First every channel gets a little more than the output's next period, so an output
+        // waiting for a channel just started goes on at once; then the rest of the way ahead.
+        uint64_t start = nowNs();
         tMixing = true;
+        const auto channels = snapshot();
+        const size_t soon = std::max<size_t>(2 * outputBufferFrames_.load(), kBlockFrames);
         bool active = false;
-        for (const auto& channel : snapshot()) active |= channel->fill(aheadFrames_);
+        for (const auto& channel : channels) active |= channel->fill(soon);
+        tMixing = false;
+        account(start);
+        lock.lock();
+        passRunning_ = false;
+        ++passes_;
+        passDone_.notify_all();
+        lock.unlock();
+        start = nowNs();
+        tMixing = true;
+        for (const auto& channel : channels) active |= channel->fill(aheadFrames_);
         tMixing = false;
         account(start);
 
@@ -172,10 +186,7 @@ void Mixer::run() {
         }
         lock.lock();
         restChanging_ = false;
-        passRunning_ = false;
         playing_ = active;
-        ++passes_;
-        passDone_.notify_all();
     }
 }
 
