@@ -131,13 +131,13 @@ void Mixer::requestPass() {
 
 // The decode thread: one pass tops up every playing channel's queue to aheadFrames_. It
 // runs when the output asks (a queue ran low, a channel started), and every update period
-// while something plays (a stalled stream may have data again); while nothing plays it
-// sleeps without any timed wake-up.
+// while a playing channel's source gave less than asked (a stalled stream may have data
+// again); otherwise it sleeps without any timed wake-up.
 void Mixer::run() {
     std::unique_lock lock(stateMutex_);
     for (;;) {
         auto ready = [this] { return stopping_ || passRequested_ || restRequested_; };
-        if (playing_) {
+        if (retry_) {
             const auto period = std::chrono::milliseconds(std::max<uint32_t>(1, config().updatePeriodMs.load()));
             wake_.wait_for(lock, period, ready);
         } else {
@@ -168,7 +168,11 @@ void Mixer::run() {
         lock.unlock();
         start = nowNs();
         tMixing = true;
-        for (const auto& channel : channels) active |= channel->fill(aheadFrames_);
+        bool retry = false;
+        for (const auto& channel : channels) {
+            active |= channel->fill(aheadFrames_);
+            retry |= channel->wantsMore(aheadFrames_);
+        }
         tMixing = false;
         account(start);
 
@@ -186,7 +190,7 @@ void Mixer::run() {
         }
         lock.lock();
         restChanging_ = false;
-        playing_ = active;
+        retry_ = retry;
     }
 }
 
