@@ -89,6 +89,9 @@ void Channel::seekTo(uint64_t frame) {  // under sourceMutex_ and mutex_
     fifoProc_ = static_cast<double>(processed_);
     marks_.clear();
     base_ = {fifoSrc_, fifoProc_};
+    loops_.clear();
+    notedUpTo_.reset();
+    dues_.clear();  // a sync passed by the seek is not called until its place is reached again
     if (state_ == ChannelState::Ending) state_ = ChannelState::Playing;
     decodedFrames_ = frame;
     endSynced_ = false;
@@ -245,7 +248,9 @@ void Channel::produce(size_t deviceFrames) {
     for (;;) {
         {
             std::lock_guard lock(mutex_);
-            if (freed_ || sourceEnded_ || state_ != ChannelState::Playing || fifo_.size() / 2 - fifoHead_ >= deviceFrames)
+            // One frame more than asked: the source's end (or loop) is then known by the time
+            // its last frame is mixed, so end syncs are due exactly there.
+            if (freed_ || sourceEnded_ || state_ != ChannelState::Playing || fifo_.size() / 2 - fifoHead_ > deviceFrames)
                 return;
             dspScratch_ = dsps_;  // a callback may add or remove DSPs
         }
@@ -266,6 +271,7 @@ void Channel::produce(size_t deviceFrames) {
         if (status == ReadStatus::Ended) {
             if ((flags_ & BASS_SAMPLE_LOOP) && !loopedEmpty && source_->seek(0)) {
                 loopedEmpty = true;  // an empty source must not loop for ever
+                loops_.push_back(static_cast<double>(processed_));
                 continue;
             }
             resampler_.flush(fifo_);
@@ -316,10 +322,7 @@ bool Channel::mix(float* mix, size_t frames, uint64_t at) {
         mix[i * 2 + 1] += src[i * 2 + 1] * right;
     }
     if (k > 0) {
-        const double step = static_cast<double>(playRate_) / deviceRate_;
-        marks_.push_back({at, k, fifoSrc_, fifoProc_, step});
-        fifoSrc_ += static_cast<double>(k) * step;
-        fifoProc_ = std::min(fifoProc_ + static_cast<double>(k) * step, static_cast<double>(processed_));
+        recordMarks(at, k, static_cast<double>(playRate_) / deviceRate_);
         fifoHead_ += k;
     }
     if (fifoHead_ * 2 >= fifo_.size()) {
@@ -332,19 +335,69 @@ bool Channel::mix(float* mix, size_t frames, uint64_t at) {
     if (sourceEnded_ && fifo_.empty()) {
         state_ = ChannelState::Ending;
         endDeviceFrame_ = at + k;
+        postSyncs(BASS_SYNC_END, SyncTime::Mixed);
     }
     return true;
+}
+
+void Channel::recordMarks(uint64_t at, size_t frames, double step) {
+    size_t done = 0;
+    while (done < frames) {
+        size_t n = frames - done;
+        bool loops = false;
+        if (!loops_.empty()) {
+            // Device frames still carrying the pass before the loop point.
+            const double before = std::ceil((loops_.front() - fifoProc_) / step);
+            if (before <= static_cast<double>(n)) {
+                n = before > 0 ? static_cast<size_t>(before) : 0;
+                loops = true;
+            }
+        }
+        if (n > 0) {
+            const double span = static_cast<double>(n) * step;
+            marks_.push_back({at + done, n, fifoSrc_, fifoProc_, step});
+            notePositions(fifoSrc_, span, at + done, step);
+            fifoSrc_ += span;
+            fifoProc_ += span;
+            done += n;
+        }
+        if (loops) {
+            // The source starts again from its first frame at device frame at + done: for
+            // whoever listens, the channel has reached its end there.
+            fifoSrc_ = std::max(0.0, fifoProc_ - loops_.front());
+            loops_.pop_front();
+            notedUpTo_.reset();
+            // At the end of the block: an empty mark says where the next frame comes from.
+            if (done == frames) marks_.push_back({at + done, 0, fifoSrc_, fifoProc_, step});
+            for (size_t i = 0; i < syncs_.size();) {
+                if ((syncs_[i].type & 0xFFFF) == BASS_SYNC_END && reached(syncs_[i], at + done))
+                    syncs_.erase(syncs_.begin() + static_cast<ptrdiff_t>(i));
+                else
+                    ++i;
+            }
+        }
+    }
+    fifoProc_ = std::min(fifoProc_, static_cast<double>(processed_));
 }
 
 void Channel::noticeHeard(uint64_t heard, SyncThread& syncs) {
     std::lock_guard lock(mutex_);
     while (marks_.size() > 1 && marks_.front().device + marks_.front().frames <= heard) marks_.pop_front();
-    if (freed_ || state_ != ChannelState::Ending || heard < endDeviceFrame_) return;
-    state_ = ChannelState::Stopped;
-    for (const Sync& s : syncs_) {
-        if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
-        syncs.post(handle_, s.handle, [s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
+    if (freed_) return;
+    if (!dues_.empty() && dues_.front().device <= heard) {
+        const auto end = std::find_if(dues_.begin(), dues_.end(), [heard](const Due& d) { return d.device > heard; });
+        const std::vector<Due> now(dues_.begin(), end);
+        dues_.erase(dues_.begin(), end);
+        for (const Due& due : now) {
+            auto s = std::find_if(syncs_.begin(), syncs_.end(), [&](const Sync& x) { return x.handle == due.sync; });
+            if (s == syncs_.end()) continue;  // removed meanwhile, or a one-time sync already called
+            postSync(*s, 0);
+            if (s->type & BASS_SYNC_ONETIME) syncs_.erase(s);
+        }
     }
+    if (state_ != ChannelState::Ending || heard < endDeviceFrame_) return;
+    state_ = ChannelState::Stopped;
+    postSyncs(BASS_SYNC_END, SyncTime::Heard);
     if (flags_ & BASS_STREAM_AUTOFREE) {
         syncs.post(handle_, 0, [channel = handle_] {
             try {
@@ -375,7 +428,8 @@ void Channel::markFreed() {
 
 HSYNC Channel::addSync(DWORD type, QWORD param, SYNCPROC* proc, void* user) {
     const DWORD kind = type & 0xFFFF;
-    if (kind != BASS_SYNC_END && kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD) fail(BASS_ERROR_ILLTYPE);
+    if (kind != BASS_SYNC_POS && kind != BASS_SYNC_END && kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD)
+        fail(BASS_ERROR_ILLTYPE);
     if (!proc) fail(BASS_ERROR_ILLPARAM);
     const HSYNC handle = Library::instance().newHandle();
     std::lock_guard lock(mutex_);
@@ -393,12 +447,58 @@ bool Channel::removeSync(HSYNC sync) {
 }
 
 void Channel::fireSyncs(DWORD type, uintptr_t data) {
-    auto syncThread = Library::instance().syncThread();
     std::lock_guard lock(mutex_);
-    if (freed_ || !syncThread) return;
-    for (const Sync& s : syncs_) {
-        if ((s.type & 0xFFFF) != type) continue;
-        syncThread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
+    if (freed_) return;
+    postSyncs(type, SyncTime::Any, data);
+}
+
+void Channel::postSync(const Sync& s, uintptr_t data) {
+    if (auto thread = Library::instance().syncThread())
+        thread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
+}
+
+void Channel::postSyncs(DWORD kind, SyncTime when, uintptr_t data) {
+    for (size_t i = 0; i < syncs_.size();) {
+        const Sync& s = syncs_[i];
+        const bool mixtime = (s.type & BASS_SYNC_MIXTIME) != 0;
+        if ((s.type & 0xFFFF) != kind || (when == SyncTime::Heard && mixtime) || (when == SyncTime::Mixed && !mixtime)) {
+            ++i;
+            continue;
+        }
+        postSync(s, data);
+        if (s.type & BASS_SYNC_ONETIME)
+            syncs_.erase(syncs_.begin() + static_cast<ptrdiff_t>(i));
+        else
+            ++i;
+    }
+}
+
+bool Channel::reached(const Sync& s, uint64_t device) {
+    if (decoding_ || (s.type & BASS_SYNC_MIXTIME)) {
+        postSync(s, 0);
+        return (s.type & BASS_SYNC_ONETIME) != 0;
+    }
+    const Due due{device, s.handle};
+    dues_.insert(std::upper_bound(dues_.begin(), dues_.end(), due,
+                                  [](const Due& a, const Due& b) { return a.device < b.device; }),
+                 due);
+    return false;
+}
+
+void Channel::notePositions(double src, double frames, uint64_t device, double step) {
+    // The position is `target` once the frame before it has been heard (or given), so the
+    // range is (src, src + frames], and src too where the run does not go on from the last one.
+    const bool first = !notedUpTo_ || *notedUpTo_ != src;
+    notedUpTo_ = src + frames;
+    for (size_t i = 0; i < syncs_.size();) {
+        const Sync& s = syncs_[i];
+        const double target = static_cast<double>(s.param / bytesPerFrame_);
+        if ((s.type & 0xFFFF) == BASS_SYNC_POS && (target > src || (first && target == src)) && target <= src + frames &&
+            reached(s, device + static_cast<uint64_t>(std::ceil((target - src) / step)))) {
+            syncs_.erase(syncs_.begin() + static_cast<ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
     }
 }
 
@@ -536,6 +636,7 @@ DWORD Channel::data(void* buffer, DWORD length) {
 size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
     size_t done = 0;
     bool loopedEmpty = false;
+    std::vector<size_t> loops;  // where in this chunk the source started again
     while (done < frames && !freed_ && !sourceEnded_) {
         ReadStatus status = ReadStatus::Ok;
         const size_t n = source_->read(pcm + done * format_.channels, frames - done, status);
@@ -545,6 +646,7 @@ size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
         if (status == ReadStatus::Ended) {
             if ((flags_ & BASS_SAMPLE_LOOP) && !loopedEmpty && source_->seek(0)) {
                 loopedEmpty = true;  // an empty source must not loop for ever
+                loops.push_back(done);
                 continue;
             }
             sourceEnded_ = true;
@@ -552,13 +654,28 @@ size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
             break;  // a user stream without data: give what there is
         }
     }
-    if (done == 0) return 0;
+    if (done > 0 && !process16(pcm, done)) return 0;
+    // Position syncs, and an end at each loop, in the order the frames come.
+    size_t from = 0;
+    for (size_t at : loops) {
+        notePositions(static_cast<double>(decodedFrames_), static_cast<double>(at - from), 0, 1.0);
+        postSyncs(BASS_SYNC_END, SyncTime::Any);
+        decodedFrames_ = 0;
+        notedUpTo_.reset();
+        from = at;
+    }
+    notePositions(static_cast<double>(decodedFrames_), static_cast<double>(done - from), 0, 1.0);
+    decodedFrames_ += done - from;
+    return done;
+}
+
+bool Channel::process16(int16_t* pcm, size_t done) {
     const size_t samples = done * format_.channels;
     if (!dsps_.empty()) {
         dspScratch_ = dsps_;  // a callback may add or remove DSPs
         for (const Dsp& d : dspScratch_) {
             d.proc(d.handle, handle_, pcm, static_cast<DWORD>(samples * sizeof(int16_t)), d.user);
-            if (freed_) return 0;
+            if (freed_) return false;
         }
     }
     if (!effects_.empty()) {
@@ -567,8 +684,7 @@ size_t Channel::decodeChunk(int16_t* pcm, size_t frames) {
         for (Fx& fx : effects_) fx.effect->process(floats_.data(), done);
         floatsToS16(floats_.data(), pcm, samples);
     }
-    decodedFrames_ += done;
-    return done;
+    return true;
 }
 
 size_t Channel::decode(void* out, size_t frames) {
@@ -590,12 +706,7 @@ size_t Channel::decode(void* out, size_t frames) {
     }
     if (sourceEnded_ && !endSynced_ && !freed_) {
         endSynced_ = true;
-        if (auto syncThread = Library::instance().syncThread()) {
-            for (const Sync& s : syncs_) {
-                if ((s.type & 0xFFFF) != BASS_SYNC_END) continue;
-                syncThread->post(handle_, s.handle, [s, channel = handle_] { s.proc(s.handle, channel, 0, s.user); });
-            }
-        }
+        postSyncs(BASS_SYNC_END, SyncTime::Any);
     }
     return done;
 }

@@ -137,14 +137,38 @@ private:
         double src;
         double proc;
     };
+    struct Due {  // a sync to call once device frame `device` has been heard
+        uint64_t device;
+        HSYNC sync;
+    };
+    enum class SyncTime { Any, Heard, Mixed };  // which syncs: any, those without or with MIXTIME
 
     void seekTo(uint64_t frame);
+    // Under mutex_: posts the calls of the syncs of `kind` chosen by `when` (one-time syncs
+    // are taken off the channel).
+    void postSyncs(DWORD kind, SyncTime when, uintptr_t data = 0);
+    void postSync(const Sync& s, uintptr_t data);
+    // Under mutex_: the event of sync s has been mixed at device frame `device`. MIXTIME
+    // syncs (and every sync of a decoding channel) are posted now, the others once that
+    // frame is heard. True when s was posted and is one-time, so the caller takes it off.
+    bool reached(const Sync& s, uint64_t device);
+    // Under mutex_: the position syncs whose position lies in source frames [src, src + frames)
+    // (in device frames from `device`, `step` source frames each): MIXTIME ones are posted
+    // now, the others are due when their frame is heard. For decoding channels (device
+    // unused), all are posted now.
+    void notePositions(double src, double frames, uint64_t device, double step);
+    // Mixer thread, under mutex_: device frames [at, at + frames) carry the fifo's next
+    // frames; records them as marks, split where the source looped.
+    void recordMarks(uint64_t at, size_t frames, double step);
     // Decoding channels: the next `frames` frames through the DSP callbacks and effects into
     // out (the channel's own format); returns the frames given, fewer only at the end.
     size_t decode(void* out, size_t frames);
     // Reads up to `frames` 16-bit frames into pcm and runs them through the DSP callbacks
     // and effects in place.
     size_t decodeChunk(int16_t* pcm, size_t frames);
+    // The DSP callbacks and effects on `frames` decoded frames, in place; false when the
+    // channel was freed by a callback.
+    bool process16(int16_t* pcm, size_t frames);
     DWORD decodedLevel();
     DWORD decodedData(void* buffer, DWORD length);
     void produce(size_t deviceFrames);
@@ -196,6 +220,9 @@ private:
 
     std::deque<Mark> marks_;
     Heard base_{0, 0};  // what is heard before the first mark
+    std::deque<double> loops_;  // processed-frame counts where a looping source started again
+    std::vector<Due> dues_;     // by device frame
+    std::optional<double> notedUpTo_;  // source frame up to which position syncs were looked for
 
     std::vector<Sync> syncs_;
     std::vector<Dsp> dsps_;

@@ -162,6 +162,7 @@ typedef DWORD HFX;      /* effect handle */
 #define BASS_SAMPLE_8BITS 1    /* 8-bit samples */
 #define BASS_SAMPLE_MONO 2     /* mono */
 #define BASS_SAMPLE_LOOP 4     /* loop at the end */
+#define BASS_MUSIC_LOOP BASS_SAMPLE_LOOP
 #define BASS_SAMPLE_3D 8
 #define BASS_SAMPLE_SOFTWARE 0x10
 #define BASS_SAMPLE_FX 0x80    /* effects may be set on the channel */
@@ -229,11 +230,12 @@ typedef DWORD HFX;      /* effect handle */
 #define BASS_FILEPOS_START 3
 
 /* ---- BASS_ChannelSetSync kinds ---- */
-#define BASS_SYNC_POS 0
+#define BASS_SYNC_POS 0      /* the channel reached a position (param: bytes); called once it is heard */
 #define BASS_SYNC_END 2      /* the channel reached its end; called once the last sample is heard */
 #define BASS_SYNC_META 4     /* new Shoutcast metadata; data = address of the text */
 #define BASS_SYNC_DOWNLOAD 7 /* a network file stream has been downloaded completely */
-#define BASS_SYNC_MIXTIME 0x40000000
+#define BASS_SYNC_MIXTIME 0x40000000 /* called as soon as the event is mixed, not once it is heard */
+#define BASS_SYNC_ONETIME 0x80000000 /* called once, then taken off the channel */
 
 /* ---- BASS_ChannelGetData ---- */
 #define BASS_DATA_FFT512 0x80000000u  /* 512-sample FFT: 256 float magnitudes */
@@ -555,9 +557,19 @@ BASSDEF DWORD BASS_ChannelGetLevel(DWORD handle);
    - buffer null and length 0: the bytes of sound ready to be given (up to ~1 s).
    -1 with BASS_ERROR_ILLPARAM for an unknown FFT mode or a null buffer with a length. */
 BASSDEF DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
-/* BASS_SYNC_END (or-ed with BASS_SYNC_MIXTIME, same effect): proc runs on the sync thread,
-   once each time the channel's last sample has been heard; not after BASS_ChannelStop.
-   BASS_SYNC_META and BASS_SYNC_DOWNLOAD are accepted and kept (network streams fire them).
+/* Syncs: proc runs on the sync thread.
+   - BASS_SYNC_END: once each time the channel's last sample has been heard; not after
+     BASS_ChannelStop. A looping channel (BASS_SAMPLE_LOOP, BASS_MUSIC_LOOP) calls it at
+     each loop, once the last sample before the loop point has been heard.
+   - BASS_SYNC_POS: param is a byte position (also for modules); called once the sample at
+     that position has been heard, each time playback comes across it (again after a loop
+     or a seek back); a seek past it does not call it.
+   - BASS_SYNC_MIXTIME (or-ed in): called as soon as the mixer reaches the event, about the
+     latency of BASS_GetInfo before it is heard. On a decoding channel every sync is called
+     when BASS_ChannelGetData decodes the event.
+   - BASS_SYNC_ONETIME (or-ed in): called once, then removed (BASS_ChannelRemoveSync then
+     answers BASS_ERROR_HANDLE).
+   - BASS_SYNC_META and BASS_SYNC_DOWNLOAD are accepted and kept (network streams fire them).
    A sync stays until removed or its channel is freed. BASS_ERROR_ILLTYPE for other types,
    BASS_ERROR_ILLPARAM without proc. */
 BASSDEF HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);

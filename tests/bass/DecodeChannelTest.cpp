@@ -136,5 +136,36 @@ TEST_F(Offline, DecodingChannelsKeepTheirOwnSampleFormat) {
     EXPECT_EQ(got[299], 299);  // three passes of 100 frames, the procedure going on counting
 }
 
+// A looping decoding channel calls its end sync at each loop and its position syncs as the
+// position is decoded, and its position starts again from 0 at each loop.
+TEST_F(Offline, LoopingDecodingChannelCallsItsSyncsAsItDecodes) {
+    const Files& f = Files::get();
+    const DWORD ch = BASS_StreamCreateFile(FALSE, f.wav.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_LOOP);
+    ASSERT_NE(ch, 0u);
+    const DWORD length = static_cast<DWORD>(BASS_StreamGetLength(ch));
+    SyncLog log;
+    const HSYNC end = BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncLog::callback, &log);
+    const HSYNC pos = BASS_ChannelSetSync(ch, BASS_SYNC_POS, 1000 * 4, &SyncLog::callback, &log);
+    std::vector<int16_t> buffer(length / 2);
+    ASSERT_EQ(BASS_ChannelGetData(ch, buffer.data(), 999 * 4), 999u * 4);
+    ASSERT_EQ(BASS_ChannelGetData(ch, buffer.data(), 4), 4u);
+    ASSERT_TRUE(log.waitFor(1));
+    ASSERT_EQ(BASS_ChannelGetData(ch, buffer.data(), length - 2000 * 4), length - 2000 * 4);
+    // Across the loop point in one call: the file's end, then its start again.
+    ASSERT_EQ(BASS_ChannelGetData(ch, buffer.data(), 2000 * 4), 2000u * 4);
+    EXPECT_TRUE(std::equal(buffer.begin() + 2000, buffer.begin() + 4000, f.tone.samples.begin()));
+    EXPECT_EQ(BASS_ChannelGetPosition(ch), 1000u * 4);
+    ASSERT_TRUE(log.waitFor(3));
+    ASSERT_TRUE(BASS_Free());
+    // Position syncs see the position of the call that decoded them, end syncs that of the
+    // call that crossed the loop point.
+    const std::vector<SyncLog::Call> expected = {{pos, 1000 * 4}, {end, 0}, {pos, 1000 * 4}};
+    const auto calls = log.snapshot();
+    ASSERT_EQ(calls.size(), expected.size());
+    for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i].sync, expected[i].sync) << i;
+    EXPECT_EQ(calls[0].position, 1000u * 4);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
 }  // namespace
 }  // namespace aubadine::bass::test

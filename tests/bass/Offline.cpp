@@ -81,4 +81,22 @@ bool SyncCounter::waitFor(int n) {
     return changed.wait_for(lock, std::chrono::seconds(10), [&] { return count >= n; });
 }
 
+void SyncLog::callback(HSYNC sync, DWORD channel, uintptr_t, void* user) {
+    auto* self = static_cast<SyncLog*>(user);
+    const QWORD position = BASS_ChannelGetPosition(channel);
+    std::lock_guard lock(self->mutex);
+    self->calls.push_back({sync, position});
+    self->changed.notify_all();
+}
+
+bool SyncLog::waitFor(size_t n) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(10), [&] { return calls.size() >= n; });
+}
+
+std::vector<SyncLog::Call> SyncLog::snapshot() {
+    std::lock_guard lock(mutex);
+    return calls;
+}
+
 }  // namespace aubadine::bass::test

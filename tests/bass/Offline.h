@@ -47,4 +47,19 @@ struct SyncCounter {
     bool waitFor(int n);  // false after 10 s without reaching n
 };
 
+// Logs each sync call with the channel's position at that moment, in the order of the calls.
+struct SyncLog {
+    struct Call {
+        HSYNC sync;
+        QWORD position;
+        bool operator==(const Call&) const = default;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Call> calls;
+    static void callback(HSYNC sync, DWORD channel, uintptr_t, void* user);
+    bool waitFor(size_t n);  // false after 10 s without reaching n calls
+    std::vector<Call> snapshot();
+};
+
 }  // namespace aubadine::bass::test

@@ -300,6 +300,90 @@ TEST_F(Offline, StoppingBeforeTheEndFiresNoEndSync) {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
 }
 
+// A looping stream: the end sync at each loop and position syncs each time their position
+// is heard, both at the exact heard frame; a one-time sync once; a seek past a position does
+// not call its sync, a seek back before it calls it again.
+TEST_F(Offline, LoopingStreamCallsEndAtEachLoopAndPositionSyncsWhereHeard) {
+    const Files& f = Files::get();
+    const DWORD ch = BASS_StreamCreateFile(FALSE, f.wav.c_str(), 0, 0, BASS_SAMPLE_LOOP);
+    ASSERT_NE(ch, 0u);
+    const size_t length = BASS_StreamGetLength(ch) / 4;
+    SyncLog log;
+    const HSYNC end = BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncLog::callback, &log);
+    const HSYNC pos = BASS_ChannelSetSync(ch, BASS_SYNC_POS, 1000 * 4, &SyncLog::callback, &log);
+    const HSYNC once = BASS_ChannelSetSync(ch, BASS_SYNC_POS | BASS_SYNC_ONETIME, 2000 * 4, &SyncLog::callback, &log);
+    ASSERT_TRUE(end && pos && once) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+
+    // Each step renders up to the frame where a sync is due and waits for it, so the position
+    // each call saw is exactly the heard one, and a call made too early shows in the log.
+    render(999);
+    render(1);
+    ASSERT_TRUE(log.waitFor(1));
+    render(1000);
+    ASSERT_TRUE(log.waitFor(2));
+    render(length - 2000 - 1);
+    EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
+    render(1);
+    ASSERT_TRUE(log.waitFor(3));
+    EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
+    // After the loop point the file is heard from its start, and the position says so.
+    const auto again = render(1000);
+    EXPECT_TRUE(std::equal(again.begin(), again.end(), f.tone.samples.begin()));
+    ASSERT_TRUE(log.waitFor(4));
+    render(length - 1000);
+    ASSERT_TRUE(log.waitFor(5));
+    EXPECT_EQ(BASS_ChannelGetPosition(ch), 0u);
+    EXPECT_FALSE(BASS_ChannelRemoveSync(ch, once));  // a one-time sync is gone once called
+
+    // A seek past the position skips its sync; a seek back before it brings it again.
+    ASSERT_TRUE(BASS_ChannelSetPosition(ch, 1500 * 4));
+    render(2000);
+    ASSERT_TRUE(BASS_ChannelSetPosition(ch, 500 * 4));
+    render(500);
+    ASSERT_TRUE(log.waitFor(6));
+    // Removed: not called again.
+    ASSERT_TRUE(BASS_ChannelRemoveSync(ch, pos));
+    ASSERT_TRUE(BASS_ChannelSetPosition(ch, 0));
+    render(length);
+    ASSERT_TRUE(log.waitFor(7));
+    ASSERT_TRUE(BASS_Free());  // runs whatever is still queued
+    const std::vector<SyncLog::Call> expected = {
+        {pos, 1000 * 4}, {once, 2000 * 4}, {end, 0}, {pos, 1000 * 4}, {end, 0}, {pos, 1000 * 4}, {end, 0},
+    };
+    EXPECT_EQ(log.snapshot(), expected);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
+// A looping module (BASS_MUSIC_LOOP) calls its end sync at each loop, at the heard frame,
+// and plays on; a position sync on a module takes a byte position too.
+TEST_F(Offline, LoopingModuleCallsEndAtEachLoop) {
+    const DWORD ch = BASS_MusicLoad(FALSE, Files::get().mod.c_str(), 0, 0, BASS_MUSIC_LOOP, 0);
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    const size_t length = BASS_MusicGetLength(ch, TRUE) / 4;
+    ASSERT_GT(length, 44100u);
+    SyncLog log;
+    const HSYNC end = BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncLog::callback, &log);
+    const HSYNC pos = BASS_ChannelSetSync(ch, BASS_SYNC_POS, 44100 * 4, &SyncLog::callback, &log);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    render(44100);
+    ASSERT_TRUE(log.waitFor(1));
+    render(length - 44100 - 1);
+    render(1);
+    ASSERT_TRUE(log.waitFor(2));
+    const auto after = render(4410);  // plays on from its start
+    EXPECT_GT(peak(after.data(), 4410, 2, 0), 0.05);
+    EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD{BASS_ACTIVE_PLAYING});
+    render(44100 - 4410);
+    ASSERT_TRUE(log.waitFor(3));
+    render(length - 44100);
+    ASSERT_TRUE(log.waitFor(4));
+    ASSERT_TRUE(BASS_Free());
+    const std::vector<SyncLog::Call> expected = {{pos, 44100 * 4}, {end, 0}, {pos, 44100 * 4}, {end, 0}};
+    EXPECT_EQ(log.snapshot(), expected);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
 // ---- user streams ----
 
 struct Feeder {

@@ -133,6 +133,27 @@ TEST_F(RealTime, EndSyncArrivesOnALibraryThreadAndMayCallTheLibrary) {
     EXPECT_TRUE(seen.freed);
 }
 
+// A position sync is called once its position is heard; with MIXTIME, as soon as the mixer
+// reaches it, which is before (by the output's buffer, a few ms: too short a time to
+// check the position inside the call on a busy machine, so the order is what is checked).
+TEST_F(RealTime, PositionSyncsAtTheHeardPositionOrWhenMixed) {
+    const HSTREAM ch = BASS_StreamCreateFile(FALSE, Files::get().wav.c_str(), 0, 0, 0);
+    ASSERT_NE(ch, 0u);
+    const QWORD target = BASS_ChannelSeconds2Bytes(ch, 0.3f);
+    SyncLog log;
+    const HSYNC heard = BASS_ChannelSetSync(ch, BASS_SYNC_POS, target, &SyncLog::callback, &log);
+    const HSYNC mixed = BASS_ChannelSetSync(ch, BASS_SYNC_POS | BASS_SYNC_MIXTIME, target, &SyncLog::callback, &log);
+    ASSERT_TRUE(heard && mixed);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    ASSERT_TRUE(log.waitFor(2));
+    const auto calls = log.snapshot();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].sync, mixed);
+    EXPECT_EQ(calls[1].sync, heard);
+    EXPECT_GE(calls[1].position, target);
+    EXPECT_LT(calls[1].position, target + BASS_ChannelSeconds2Bytes(ch, 0.25f));  // generous: a busy machine
+}
+
 TEST_F(RealTime, FreeingTheDeviceFromACallbackIsRefused) {
     Noise noise;
     const HSTREAM ch = BASS_StreamCreate(44100, 2, 0, &Noise::proc, &noise);
