@@ -145,7 +145,6 @@ private:
 }  // namespace
 
 HSTREAM createCdStream(uint32_t drive, uint32_t track, DWORD flags) {
-    if (flags & BASS_STREAM_DECODE) fail(BASS_ERROR_NOTAVAIL);  // decoding channels are not offered
     if (BASS_GetDevice() == DWORD(-1)) fail(BASS_ERROR_INIT);
     auto source = std::make_unique<CdSource>(drive, track);
     return aubadine::bass::createChannel(std::move(source), flags & ~DWORD{BASS_CD_SUBCHANNEL},

@@ -11,7 +11,7 @@ namespace aubadine::basscd {
 
 // A playing-ready channel of the track (0 = the disc's first track). Throws Failure:
 // BASS_ERROR_DEVICE, BASS_ERROR_NOCD, BASS_ERROR_CDTRACK, BASS_ERROR_NOTAUDIO,
-// BASS_ERROR_INIT, BASS_ERROR_NOTAVAIL (BASS_STREAM_DECODE).
+// BASS_ERROR_INIT. BASS_STREAM_DECODE makes a decoding channel.
 HSTREAM createCdStream(uint32_t drive, uint32_t track, DWORD flags);
 
 // MAKELONG(track, drive) of a stream made by createCdStream; Failure(BASS_ERROR_HANDLE)

@@ -24,7 +24,7 @@
  * Errors: BASS_ERROR_DEVICE (no such drive, or no drive with the file name's letter),
  * BASS_ERROR_NOCD (no disc, or the image is gone or unreadable), BASS_ERROR_CDTRACK (no
  * such track), BASS_ERROR_NOTAUDIO (a data track), BASS_ERROR_FILEOPEN (a file name not
- * of the form "X:\TrackNN.cda"), BASS_ERROR_NOTAVAIL (analog playback, BASS_STREAM_DECODE,
+ * of the form "X:\TrackNN.cda"), BASS_ERROR_NOTAVAIL (analog playback,
  * a door that cannot do the action, an identifier the disc does not have).
  */
 #ifndef AUBADINE_BASSCD_H

@@ -78,7 +78,6 @@ std::vector<uint8_t> headerBytes(bool mem, const void* file, uint64_t offset, ui
 HSTREAM createFileStream(bool mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
     if (!file) fail(BASS_ERROR_FILEOPEN);
     if (mem && length == 0) fail(BASS_ERROR_ILLPARAM);
-    if (flags & BASS_STREAM_DECODE) fail(BASS_ERROR_NOTAVAIL);  // decoding channels are not offered
     if (BASS_GetDevice() == DWORD(-1)) fail(BASS_ERROR_INIT);
     const auto header = headerBytes(mem, file, offset, length);
     const auto check = inspectAsfHeader(header.data(), header.size());
@@ -93,7 +92,6 @@ HSTREAM createFileStream(bool mem, const void* file, DWORD offset, DWORD length,
 HSTREAM createNetworkStream(bool mem, const void* file, DWORD offset, DWORD flags) {
     if (!file) fail(BASS_ERROR_FILEOPEN);
     if (mem) fail(BASS_ERROR_ILLPARAM);
-    if (flags & BASS_STREAM_DECODE) fail(BASS_ERROR_NOTAVAIL);
     if (BASS_GetDevice() == DWORD(-1)) fail(BASS_ERROR_INIT);
     auto source = std::make_unique<WmaSource>(
         openNetworkSource(static_cast<const char*>(file), offset, flags & BASS_STREAM_META, nullptr, nullptr));

@@ -6,9 +6,10 @@
  * FFmpeg decodes it), from a file name or from memory, as channels of libbass.so: every
  * BASS_Channel* call applies to them (syncs, DSP, effects, positions, lengths) and
  * BASS_StreamFree releases them; their BASS_CHANNELINFO ctype is BASS_CTYPE_STREAM_WMA.
+ * With BASS_STREAM_DECODE they are decoding channels, as libbass.so's own streams.
  * Errors: BASS_ERROR_INIT, BASS_ERROR_FILEOPEN, BASS_ERROR_FILEFORM (not an ASF file, or
  * no audio in it), BASS_ERROR_CODEC, BASS_ERROR_WMA_LICENSE (protected content),
- * BASS_ERROR_ILLPARAM (memory without a length), BASS_ERROR_NOTAVAIL (BASS_STREAM_DECODE).
+ * BASS_ERROR_ILLPARAM (memory without a length).
  *
  * With BASS_WMA_NETWORK the name is an address ("mms://" tried as MMS over HTTP, then over
  * TCP; "http://", "mmsh://", "mmst://", "ftp://") read by libbass.so's network reader while
