@@ -11,7 +11,9 @@
 //   buffering);
 // - CPU time at rest over N seconds (default 60), given per minute: right after BASS_Init
 //   with nothing playing, and with the file paused after a second of play, against a paused
-//   `mpv --no-video --ao=null --pause FILE` (both measured after a 2 s settling time).
+//   `mpv --no-video --ao=null --pause FILE` (both measured after a 2 s settling time);
+// - pause and stop to silence: ms from BASS_ChannelPause/Stop until the heard position holds
+//   (median and worst of 50, on SDL's disk writer at its own pace, 256-frame buffer).
 // Usage: bass_bench [--realtime-seconds N] [--rest-seconds N] [benchmark flags]. The files
 // are generated once into the build folder by FFmpeg's own MP3 and Vorbis encoders.
 #include "Fixtures.h"
@@ -23,6 +25,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -258,6 +261,57 @@ void BM_PeerMpvPausedCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_PeerMpvPausedCpu)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// ---- pause and stop: how long until they are heard ----
+// The heard position is what has left SDL's buffer; after BASS_ChannelPause/Stop it stops
+// moving once the last frame mixed before the call has been heard. Measured on SDL's disk
+// writer to /dev/null at its own pace (one buffer's time per buffer), 50 times each.
+std::vector<double> gPauseMs, gStopMs;
+
+double untilHeld(DWORD ch) {
+    using Clock = std::chrono::steady_clock;
+    const auto from = Clock::now();
+    QWORD last = BASS_ChannelGetPosition(ch);
+    auto moved = from;
+    while (Clock::now() - moved < std::chrono::milliseconds(60) && Clock::now() - from < std::chrono::seconds(1)) {
+        const QWORD pos = BASS_ChannelGetPosition(ch);
+        if (pos != last) moved = Clock::now();
+        last = pos;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return std::chrono::duration<double, std::milli>(moved - from).count();
+}
+
+void BM_LibraryPauseAndStopToSilence(benchmark::State& state) {
+    for (auto _ : state) {
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        unsetenv("SDL_DISKAUDIODELAY");
+        BASS_Init(1, 44100, 0, nullptr, nullptr);
+        const DWORD ch = BASS_StreamCreateFile(FALSE, gFile.c_str(), 0, 0, 0);
+        BASS_ChannelPlay(ch, FALSE);
+        gPauseMs.clear();
+        gStopMs.clear();
+        for (int i = 0; i < 50; ++i) {
+            // Play for 100..150 ms, so that the calls fall anywhere in the output's period.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + (i * 7) % 50));
+            BASS_ChannelPause(ch);
+            gPauseMs.push_back(untilHeld(ch));
+            BASS_ChannelPlay(ch, FALSE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 + (i * 11) % 50));
+            BASS_ChannelStop(ch);
+            gStopMs.push_back(untilHeld(ch));
+            BASS_ChannelPlay(ch, FALSE);
+        }
+        BASS_Free();
+        unsetenv("SDL_DISKAUDIOFILE");
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        std::sort(gPauseMs.begin(), gPauseMs.end());
+        std::sort(gStopMs.begin(), gStopMs.end());
+        state.SetIterationTime(gPauseMs[gPauseMs.size() / 2] / 1000);
+    }
+}
+BENCHMARK(BM_LibraryPauseAndStopToSilence)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -297,5 +351,9 @@ int main(int argc, char** argv) {
         std::printf("at rest, CPU per minute (measured over %d s): library idle after BASS_Init %.3f s, library "
                     "paused %.3f s, mpv --ao=null paused %.3f s\n",
                     gRestSeconds, gIdleCpu, gPausedCpu, gPeerPausedCpu);
+    if (!gPauseMs.empty())
+        std::printf("pause to silence (heard position held), 50 times: median %.1f ms, worst %.1f ms; stop to "
+                    "silence: median %.1f ms, worst %.1f ms (target: within 25 ms)\n",
+                    gPauseMs[gPauseMs.size() / 2], gPauseMs.back(), gStopMs[gStopMs.size() / 2], gStopMs.back());
     return 0;
 }

@@ -1,6 +1,6 @@
 // capture_gaps: the silences between the tracks in a raw 16-bit stereo 44100 Hz capture
 // (what SDL's disk audio driver writes), in milliseconds, one line per gap, then the
-// median (0 when the sounds follow each other without a silence of 0.7 ms).
+// median (0 when the sounds follow each other without a silence of 0.7 ms) and the worst.
 //
 //   capture_gaps <capture.raw>
 #include "CaptureAnalysis.h"
@@ -24,10 +24,11 @@ int main(int argc, char** argv)
     }
     if (gaps.empty()) {
         // Sounds that follow each other with less than 32 quiet frames (0.7 ms) between them.
-        std::printf("no silence between %zu sounding segments\nmedian: 0\n", segments.size());
+        std::printf("no silence between %zu sounding segments\nmedian: 0\nworst: 0\n", segments.size());
         return 0;
     }
     std::sort(gaps.begin(), gaps.end());
     std::printf("median: %.1f\n", gaps[gaps.size() / 2]);
+    std::printf("worst: %.1f\n", gaps.back());
     return 0;
 }

@@ -10,7 +10,7 @@
 #           (Lirren: Qt offscreen, SDL dummy driver; mpv: --no-video --ao=null);
 #   memory  peak resident set size over the same run.
 #
-#   bench/engine/bench-playback.sh [build-folder]      (SECONDS=60 by default)
+#   bench/engine/bench-playback.sh [build-folder]      (SECONDS_OF_PLAY=60, GAP_SECONDS=20 by default)
 # Needs a built tree (Lirren, the audio libraries, make_demo, capture_gaps) and mpv
 # (bash scripts/install-deps.sh --bench).
 set -euo pipefail
@@ -42,14 +42,19 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 # ---- gap ----
 playlist "$work/short" 1.5
 XDG_CONFIG_HOME="$work/short/config" QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=disk \
-  SDL_DISKAUDIOFILE="$work/lirren.raw" timeout -s TERM 9 "$bin/Lirren" >/dev/null 2>&1 || true
-lirren_gap=$("$bin/capture_gaps" "$work/lirren.raw" | awk '/^median/ { print $2 }')
+  SDL_DISKAUDIOFILE="$work/lirren.raw" timeout -s TERM "${GAP_SECONDS:-20}" "$bin/Lirren" >/dev/null 2>&1 || true
+lirren_gaps=$("$bin/capture_gaps" "$work/lirren.raw")
+lirren_gap=$(awk '/^median/ { print $2 }' <<<"$lirren_gaps")
+lirren_worst=$(awk '/^worst/ { print $2 }' <<<"$lirren_gaps")
+lirren_count=$(grep -c '^gap ' <<<"$lirren_gaps" || true)
 
 # shellcheck disable=SC2046
 mpv --no-config --really-quiet --no-video --gapless-audio=no --ao=pcm --ao-pcm-append=yes \
   --ao-pcm-waveheader=no --ao-pcm-file="$work/mpv.raw" --audio-samplerate=44100 --audio-format=s16 \
   --audio-channels=stereo $(tracks "$work/short") $(tracks "$work/short") >/dev/null 2>&1
-mpv_gap=$("$bin/capture_gaps" "$work/mpv.raw" | awk '/^median/ { print $2 }')
+mpv_gaps=$("$bin/capture_gaps" "$work/mpv.raw")
+mpv_gap=$(awk '/^median/ { print $2 }' <<<"$mpv_gaps")
+mpv_worst=$(awk '/^worst/ { print $2 }' <<<"$mpv_gaps")
 
 # ---- CPU and memory over $seconds of playback ----
 playlist "$work/long" 10
@@ -65,6 +70,8 @@ read -r mpv_cpu mpv_rss < <(measure timeout -s TERM "$seconds" mpv --no-config -
 
 printf '%-34s %12s %12s %8s\n' "measure" "Lirren" "mpv" "ratio"
 printf '%-34s %12s %12s %8s\n' "gap between tracks, median (ms)" "$lirren_gap" "$mpv_gap" "$(ratio "$lirren_gap" "$mpv_gap")"
+printf '%-34s %12s %12s %8s\n' "gap between tracks, worst (ms)" "$lirren_worst" "$mpv_worst" "$(ratio "$lirren_worst" "$mpv_worst")"
 printf '%-34s %12s %12s %8s\n' "  gap against the 100 ms target" "$lirren_gap" "100" "$(ratio "$lirren_gap" 100)"
+printf '%-34s %12s\n' "  gaps measured (Lirren)" "$lirren_count"
 printf '%-34s %12s %12s %8s\n' "CPU over ${seconds} s (s)" "$lirren_cpu" "$mpv_cpu" "$(ratio "$lirren_cpu" "$mpv_cpu")"
 printf '%-34s %12s %12s %8s\n' "peak resident memory (KiB)" "$lirren_rss" "$mpv_rss" "$(ratio "$lirren_rss" "$mpv_rss")"

@@ -299,6 +299,11 @@ size_t Channel::queued() {
     return fifo_.size() / 2 - fifoHead_;
 }
 
+bool Channel::wantsMore(size_t aheadFrames) {
+    std::lock_guard lock(mutex_);
+    return !freed_ && state_ == ChannelState::Playing && !sourceEnded_ && fifo_.size() / 2 - fifoHead_ < aheadFrames;
+}
+
 bool Channel::mix(float* mix, size_t frames, uint64_t at) {
     std::lock_guard lock(mutex_);
     if (freed_) return false;

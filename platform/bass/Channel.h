@@ -96,6 +96,9 @@ public:
     // Device frames queued; SIZE_MAX when the channel needs none (not playing, its source
     // ended or stalled).
     size_t queued();
+    // Decode thread, after filling: the channel plays and its source gave less than asked
+    // (a stalled stream, a user stream without data): worth asking again soon.
+    bool wantsMore(size_t aheadFrames);
     // Output thread: adds this channel's next `frames` queued device frames (stereo floats)
     // to mix, as device frames `at`.. ; false when the channel neither plays nor waits for
     // its end to be heard (the mixer may then rest).

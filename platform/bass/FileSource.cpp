@@ -243,7 +243,16 @@ private:
         }
         if (avformat_open_input(&ctx, nullptr, forced, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
         format_ctx_.reset(ctx);
-        if (avformat_find_stream_info(ctx, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
+        // Plain PCM (WAV, AIFF, ...) is described whole by its header; looking at its packets
+        // would read megabytes (the whole of a short file) before the first sound.
+        auto describedByHeader = [ctx] {
+            if (ctx->nb_streams != 1) return false;
+            const AVCodecParameters* p = ctx->streams[0]->codecpar;
+            return p->codec_type == AVMEDIA_TYPE_AUDIO && p->codec_id >= AV_CODEC_ID_PCM_S16LE &&
+                   p->codec_id < AV_CODEC_ID_ADPCM_IMA_QT && p->sample_rate > 0 && p->ch_layout.nb_channels > 0 &&
+                   av_get_bits_per_sample(p->codec_id) > 0;
+        };
+        if (!describedByHeader() && avformat_find_stream_info(ctx, nullptr) < 0) fail(BASS_ERROR_FILEFORM);
         const AVCodec* decoder = nullptr;
         const int index = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
         if (index < 0) fail(index == AVERROR_DECODER_NOT_FOUND ? BASS_ERROR_CODEC : BASS_ERROR_FILEFORM);

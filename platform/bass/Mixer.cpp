@@ -131,13 +131,13 @@ void Mixer::requestPass() {
 
 // The decode thread: one pass tops up every playing channel's queue to aheadFrames_. It
 // runs when the output asks (a queue ran low, a channel started), and every update period
-// while something plays (a stalled stream may have data again); while nothing plays it
-// sleeps without any timed wake-up.
+// while a playing channel's source gave less than asked (a stalled stream may have data
+// again); otherwise it sleeps without any timed wake-up.
 void Mixer::run() {
     std::unique_lock lock(stateMutex_);
     for (;;) {
         auto ready = [this] { return stopping_ || passRequested_ || restRequested_; };
-        if (playing_) {
+        if (retry_) {
             const auto period = std::chrono::milliseconds(std::max<uint32_t>(1, config().updatePeriodMs.load()));
             wake_.wait_for(lock, period, ready);
         } else {
@@ -151,10 +151,28 @@ void Mixer::run() {
         const uint64_t spell = silentStarts_;
         lock.unlock();
 
-        const uint64_t start = nowNs();
+        // First every channel gets a little more than the output's next period, so an output
+        // waiting for a channel just started goes on at once; then the rest of the way ahead.
+        uint64_t start = nowNs();
         tMixing = true;
+        const auto channels = snapshot();
+        const size_t soon = std::max<size_t>(2 * outputBufferFrames_.load(), kBlockFrames);
         bool active = false;
-        for (const auto& channel : snapshot()) active |= channel->fill(aheadFrames_);
+        for (const auto& channel : channels) active |= channel->fill(soon);
+        tMixing = false;
+        account(start);
+        lock.lock();
+        passRunning_ = false;
+        ++passes_;
+        passDone_.notify_all();
+        lock.unlock();
+        start = nowNs();
+        tMixing = true;
+        bool retry = false;
+        for (const auto& channel : channels) {
+            active |= channel->fill(aheadFrames_);
+            retry |= channel->wantsMore(aheadFrames_);
+        }
         tMixing = false;
         account(start);
 
@@ -172,10 +190,7 @@ void Mixer::run() {
         }
         lock.lock();
         restChanging_ = false;
-        passRunning_ = false;
-        playing_ = active;
-        ++passes_;
-        passDone_.notify_all();
+        retry_ = retry;
     }
 }
 

@@ -99,8 +99,8 @@ private:
     bool stopping_ = false;
     bool passRequested_ = false;
     bool passRunning_ = false;
-    bool playing_ = false;         // the last pass found a channel playing or ending
-    uint64_t passes_ = 0;          // decode passes completed
+    bool retry_ = false;           // the last pass left a playing channel short
+    uint64_t passes_ = 0;          // decode passes whose first round (see run()) is done
     uint64_t starts_ = 0;          // channelStarted() calls
     // Silence spells (output thread): while no channel plays, the output gets silence, made
     // no faster than real time (so SDL's disk writer without delay does not fill its file

@@ -437,12 +437,14 @@ TEST_F(Icecast, LiveMountPlaysWithHeadersAndFollowsItsTitle) {
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, MetaLog::callback, &log), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
 
-    // The title set through Icecast's admin call arrives in band within a few seconds.
+    // The title set through Icecast's admin call arrives in band within a few seconds (30 s
+    // allowed: on a loaded machine this loop renders slower than real time, and the title
+    // is heard only once the sound buffered before it has been played).
     ASSERT_TRUE(server_->setIcecastTitle("Band - Song"));
     std::vector<int16_t> heard;
     const auto start = Clock::now();
     bool seen = false;
-    while ((!seen || Clock::now() - start < std::chrono::seconds(2)) && Clock::now() - start < std::chrono::seconds(10)) {
+    while ((!seen || Clock::now() - start < std::chrono::seconds(2)) && Clock::now() - start < std::chrono::seconds(30)) {
         const auto block = render(2205);
         heard.insert(heard.end(), block.begin(), block.end());
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -6,7 +6,8 @@
 // the command line, one after the other, and waits for the item to leave the bus.
 //
 //   sni_host REPORT TIMEOUT_MS [LABEL...]
-// Prints "ready" on stdout once it owns the watcher service. Exit 0 when the item came, was
+// Prints "ready" on stdout once it owns the watcher service, and "chose LABEL" once the
+// item has answered the click on LABEL. Exit 0 when the item came, was
 // described and (if labels were given) left the bus; 1 otherwise. SNI_HOST_TRACE=1 in the
 // environment traces the calls the host receives.
 #include <QCoreApplication>
@@ -265,6 +266,8 @@ int main(int argc, char** argv)
             click << ids.value(label) << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(0))
                   << static_cast<uint>(QDateTime::currentSecsSinceEpoch());
             bus.call(click, QDBus::BlockWithGui, 5000);
+            std::printf("chose %s\n", qPrintable(label));
+            std::fflush(stdout);
         }
         if (choices.isEmpty()) {
             result = 0;
