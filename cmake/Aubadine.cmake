@@ -56,6 +56,27 @@ function(aubadine_test name)
     PROPERTIES ${props})
 endfunction()
 
+# aubadine_fuzz_target(NAME SOURCES a.cpp b.cpp [LIBS x y] [INCLUDES dir])
+# A libFuzzer executable, built only with -DAUBADINE_FUZZ=ON and clang (with another
+# compiler it is left out with a warning). The entries it calls are built in every
+# configuration, for the corpus replays in the normal tests.
+function(aubadine_fuzz_target name)
+  if(NOT AUBADINE_FUZZ)
+    return()
+  endif()
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(WARNING "${name} needs clang (libFuzzer); configure with CC=clang CXX=clang++")
+    return()
+  endif()
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;INCLUDES" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_include_directories(${name} PRIVATE ${F_INCLUDES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  aubadine_warnings(${name})
+endfunction()
+
 # Adds every immediate subfolder of the current folder that has a CMakeLists.txt, in name
 # order, so that a new subsystem or tool only needs a folder of its own.
 function(aubadine_add_subfolders)

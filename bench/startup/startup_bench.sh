@@ -21,8 +21,8 @@ mkdir -p "$work/music" "$work/config/Velkor/Aubadine" "$work/run"
 chmod 700 "$work/run"
 # The track: a 440 Hz tone as MP3 (128 kbit/s), the player's everyday format.
 command -v ffmpeg >/dev/null || { echo "ffmpeg is not installed (scripts/install-deps.sh --bench)"; exit 2; }
-"$timer" wav "$work/tone.wav" 440 30
-ffmpeg -loglevel error -y -i "$work/tone.wav" -codec:a libmp3lame -b:a 128k "$work/music/track.mp3"
+ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -ac 2 \
+  -codec:a libmp3lame -b:a 128k "$work/music/track.mp3"
 printf '[Main]\nMainPath=%s/\n[Default]\n1=track.mp3\n' "$work/music" > "$work/music/Playlist.ini"
 printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"
 

@@ -1,20 +1,16 @@
 // startup_timer: how long a player takes from its process start to the first audible
 // sample of its sound, as captured by SDL's disk audio driver.
 //
-//   startup_timer wav FILE HZ SECONDS
-//       writes a 16-bit stereo 44100 Hz WAV file holding a sine (the benchmark's track)
 //   startup_timer run CAPTURE TIMEOUT_MS -- PROGRAM ARGS...
 //       starts PROGRAM with SDL_AUDIODRIVER=disk and SDL_DISKAUDIOFILE=CAPTURE, polls the
 //       capture (raw 16-bit samples) until a sample above 1% of full scale appears, prints
 //       the elapsed milliseconds, then ends the program with SIGTERM (SIGKILL after 10 s).
 //       Prints "none" and exits 3 when nothing is heard within TIMEOUT_MS.
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -25,37 +21,6 @@
 extern char** environ;
 
 namespace {
-
-void PutLE(std::ofstream& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-int WriteWav(const char* path, double hz, double seconds)
-{
-    const uint32_t rate = 44100;
-    const auto frames = static_cast<uint32_t>(seconds * rate);
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    PutLE(out, 36 + frames * 4, 4);
-    out.write("WAVEfmt ", 8);
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2);
-    PutLE(out, 2, 2);
-    PutLE(out, rate, 4);
-    PutLE(out, rate * 4, 4);
-    PutLE(out, 4, 2);
-    PutLE(out, 16, 2);
-    out.write("data", 4);
-    PutLE(out, frames * 4, 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        auto s = static_cast<int16_t>(std::lround(16000 * std::sin(2 * M_PI * hz * i / rate)));
-        PutLE(out, static_cast<uint16_t>(s), 2);
-        PutLE(out, static_cast<uint16_t>(s), 2);
-    }
-    return out ? 0 : 1;
-}
 
 bool Ended(pid_t pid, int& status)
 {
@@ -129,10 +94,8 @@ int Run(const std::string& capture, int timeoutMs, char** argv)
 int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "wav" && argc == 5)
-        return WriteWav(argv[2], std::atof(argv[3]), std::atof(argv[4]));
     if (mode == "run" && argc >= 6 && std::string(argv[4]) == "--")
         return Run(argv[2], std::atoi(argv[3]), argv + 5);
-    std::fprintf(stderr, "usage: startup_timer wav FILE HZ SECONDS | startup_timer run CAPTURE TIMEOUT_MS -- PROGRAM ARGS...\n");
+    std::fprintf(stderr, "usage: startup_timer run CAPTURE TIMEOUT_MS -- PROGRAM ARGS...\n");
     return 2;
 }

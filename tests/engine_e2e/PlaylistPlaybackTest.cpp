@@ -196,6 +196,29 @@ protected:
         return heard;
     }
 
+    // Runs the player from `seed` until `count` tracks have started: they must be the
+    // playlist's from `first` on, in order (wrapping after the last), and every whole track
+    // must have sounded for about its length (the last may be cut by the close).
+    void ExpectPlaysInOrder(unsigned seed, int first, int count)
+    {
+        std::vector<int> expected;
+        for (int i = 0, t = first; i < count; ++i, t = t % kCount + 1)
+            expected.push_back(t);
+
+        std::vector<int> started = Run(seed, expected.size());
+        ASSERT_GE(started.size(), expected.size());
+        started.resize(expected.size());
+        EXPECT_EQ(started, expected);
+
+        std::vector<Segment> segments;
+        std::vector<int> heard = Heard(&segments);
+        ASSERT_GE(heard.size(), expected.size() - 1);
+        for (size_t i = 0; i + 1 < expected.size(); ++i) {
+            EXPECT_EQ(heard[i], expected[i]) << "segment " << i << " at " << segments[i].frequency << " Hz";
+            EXPECT_NEAR(segments[i].seconds(), kSeconds, 0.15) << "segment " << i;
+        }
+    }
+
     fs::path dir;
     std::string capture;
 };
@@ -218,23 +241,7 @@ TEST_F(PlaylistPlayback, PlaysInOrderAndWrapsAfterTheLast)
     const unsigned seed = 20261208;
     int first = 0;
     FirstTrack(seed, first);
-    std::vector<int> expected;
-    for (int i = 0, t = first; i < 5; ++i, t = t % kCount + 1)
-        expected.push_back(t);
-
-    std::vector<int> started = Run(seed, expected.size());
-    ASSERT_GE(started.size(), expected.size());
-    started.resize(expected.size());
-    EXPECT_EQ(started, expected);
-
-    std::vector<Segment> segments;
-    std::vector<int> heard = Heard(&segments);
-    ASSERT_GE(heard.size(), expected.size() - 1);
-    // Every whole track sounded for about its length; the last may be cut by the close.
-    for (size_t i = 0; i + 1 < expected.size(); ++i) {
-        EXPECT_EQ(heard[i], expected[i]) << "segment " << i << " at " << segments[i].frequency << " Hz";
-        EXPECT_NEAR(segments[i].seconds(), kSeconds, 0.15) << "segment " << i;
-    }
+    ExpectPlaysInOrder(seed, first, 5);
 }
 
 TEST_F(PlaylistPlayback, PlaysTheTracksOfADiscImageDrive)
@@ -250,22 +257,7 @@ TEST_F(PlaylistPlayback, PlaysTheTracksOfADiscImageDrive)
     const unsigned seed = 4242;
     int first = 0;
     FirstTrack(seed, first);
-    std::vector<int> expected;
-    for (int i = 0, t = first; i < 4; ++i, t = t % kCount + 1)
-        expected.push_back(t);
-
-    std::vector<int> started = Run(seed, expected.size());
-    ASSERT_GE(started.size(), expected.size());
-    started.resize(expected.size());
-    EXPECT_EQ(started, expected);
-
-    std::vector<Segment> segments;
-    std::vector<int> heard = Heard(&segments);
-    ASSERT_GE(heard.size(), expected.size() - 1);
-    for (size_t i = 0; i + 1 < expected.size(); ++i) {
-        EXPECT_EQ(heard[i], expected[i]) << "segment " << i << " at " << segments[i].frequency << " Hz";
-        EXPECT_NEAR(segments[i].seconds(), kSeconds, 0.15) << "segment " << i;
-    }
+    ExpectPlaysInOrder(seed, first, 4);
 }
 
 TEST_F(PlaylistPlayback, ShufflePicksOnlyListMembers)
