@@ -11,13 +11,26 @@
 namespace aubadine::bass {
 namespace {
 
-// SDL's audio subsystem is counted: every successful init is matched by one quit.
+// SDL's audio subsystem is counted: every successful initAudio is matched by one
+// quitAudio, so that another SDL user in the process keeps its own audio. driver: one to use
+// instead of SDL's own choice (the dummy fallback; SDL only takes it when no other user has
+// the subsystem running already).
 bool initAudio(const char* driver) {
     // SDL would otherwise take SIGINT and SIGTERM for its own quit event, which nobody
     // reads here: signals belong to the program that loaded the library.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (driver) return SDL_AudioInit(driver) == 0;
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (driver) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver, SDL_HINT_OVERRIDE);
+    const bool ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (driver) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    return ok;
+}
+
+// Gives one initAudio back. When no part of SDL is left running (nobody else in the process
+// uses it), SDL's own process-wide state goes too, so nothing of it outlives BASS_Free and
+// a later BASS_Init starts afresh.
+void quitAudio() {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
 }  // namespace
@@ -58,12 +71,12 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
     chooseBuffer();
     SDL_AudioDeviceID id = open();
     if (id == 0 && device >= 2 && !SDL_GetAudioDeviceName(device - 2, 0)) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        quitAudio();
         fail(BASS_ERROR_DEVICE);
     }
     if (id == 0 && device == 1 && !driverChosen && !usingFallback) {
         // No usable sound card: keep running, and keeping time, on the dummy driver.
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        quitAudio();
         if (initAudio("dummy")) {
             usingFallback = true;
             chooseBuffer();
@@ -71,7 +84,7 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
         }
     }
     if (id == 0) {
-        if (usingFallback) SDL_AudioQuit(); else SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        quitAudio();
         fail(BASS_ERROR_DRIVER);
     }
     device_ = id;
@@ -83,7 +96,7 @@ Output::Output(int device, uint32_t rate, std::shared_ptr<Mixer> mixer) : mixer_
 
 Output::~Output() {
     SDL_CloseAudioDevice(device_);
-    if (driver_.ends_with("(fallback)")) SDL_AudioQuit(); else SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    quitAudio();
 }
 
 void Output::setRunning(bool running) {
@@ -111,10 +124,10 @@ std::string Output::deviceName(int device) {
     // While an output is open its driver answers; otherwise start SDL's audio just to ask
     // (initialising it again while a device is open would close that device).
     const bool running = SDL_GetCurrentAudioDriver() != nullptr;
-    if (!running && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return {};
+    if (!running && !initAudio(nullptr)) return {};
     std::string name;
     if (const char* n = SDL_GetAudioDeviceName(device - 2, 0)) name = n;
-    if (!running) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!running) quitAudio();
     return name;
 }
 

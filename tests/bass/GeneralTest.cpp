@@ -2,9 +2,15 @@
 #include "bass.h"
 #include "basscd.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <thread>
 
 namespace {
@@ -72,6 +78,49 @@ TEST(General, DefaultOutputOpensThroughSdl) {
     // And again: the output can be opened after it was closed.
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
     EXPECT_TRUE(BASS_Free());
+}
+
+// BASS_Free gives SDL's audio back: another SDL user in the process keeps what it set up
+// through BASS_Init/BASS_Free rounds, and once nobody uses SDL any more nothing of it is left
+// (no subsystem, no driver, not even the hint the library set), whichever driver was used.
+TEST(General, FreeGivesSdlsAudioBackAndLeavesOtherSdlUsersAlone) {
+    auto playsAfterInit = [] {
+        if (!BASS_Init(1, 44100, 0, nullptr, nullptr)) return false;
+        const HSTREAM ch = BASS_StreamCreate(
+            44100, 2, 0, [](HSTREAM, void* buffer, DWORD length, void*) -> DWORD {
+                std::memset(buffer, 0, length);
+                return length;
+            },
+            nullptr);
+        bool moved = ch && BASS_ChannelPlay(ch, FALSE);
+        for (int i = 0; moved && i < 400 && BASS_ChannelGetPosition(ch) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        moved = moved && BASS_ChannelGetPosition(ch) > 0;
+        return BASS_Free() && moved;
+    };
+    // Another user of SDL in the process: its audio subsystem (SDL's dummy and disk drivers
+    // open one device at a time, so it holds none) and its events.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS), 0) << SDL_GetError();
+    const std::string driver = SDL_GetCurrentAudioDriver();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(playsAfterInit()) << "round " << round;
+        EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+        EXPECT_NE(SDL_WasInit(SDL_INIT_EVENTS), 0u);
+        ASSERT_NE(SDL_GetCurrentAudioDriver(), nullptr);
+        EXPECT_EQ(SDL_GetCurrentAudioDriver(), driver);
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS);
+
+    // Alone: the chosen driver, then SDL's own choice (or the dummy fallback without a card).
+    const std::string chosen = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
+    for (const bool ownChoice : {false, true}) {
+        if (ownChoice) unsetenv("SDL_AUDIODRIVER");
+        EXPECT_TRUE(playsAfterInit()) << "own choice " << ownChoice;
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_EVERYTHING), 0u);
+        EXPECT_EQ(SDL_GetCurrentAudioDriver(), nullptr);
+        EXPECT_EQ(SDL_GetHint(SDL_HINT_NO_SIGNAL_HANDLERS), nullptr) << "SDL's state outlived BASS_Free";
+    }
+    if (!chosen.empty()) setenv("SDL_AUDIODRIVER", chosen.c_str(), 1);
 }
 
 TEST(General, UnofferedFunctionsSayNotAvailable) {
