@@ -69,11 +69,11 @@ void Library::free() {
         outputRunning_ = false;
     }
     for (auto& [handle, channel] : channels) channel->markFreed();
-    mixer->setOutput(0, nullptr);  // the mixer no longer lets the output rest or wakes it
-    output.reset();  // SDL's thread stops pulling from the mixer
     // Both threads are ended here, on this thread: a callback still running may hold the last
     // reference to either object, and must not be the one left to wait for its own thread.
-    mixer->stop();   // the mixer thread ends
+    mixer->stop();   // the decode thread wakes a resting output and ends
+    mixer->setOutput(0, nullptr);
+    output.reset();  // SDL's thread stops pulling from the mixer
     syncs->stop();   // queued sync callbacks run, then the thread ends
     mixer.reset();
     syncs.reset();

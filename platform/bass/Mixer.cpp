@@ -62,7 +62,6 @@ void Mixer::setOutput(uint32_t bufferFrames, std::function<void(bool)> rest) {
     outputBufferFrames_ = bufferFrames;
     std::lock_guard device(deviceMutex_);
     rest_ = std::move(rest);
-    resting_ = false;
 }
 
 void Mixer::add(std::shared_ptr<Channel> channel) {
@@ -143,6 +142,18 @@ void Mixer::run() {
         } else {
             wake_.wait(lock, ready);
         }
+        if (resting_ && (stopping_ || passRequested_)) {
+            // A channel started (or the library ends): the output plays again, before the
+            // first sound. Only this thread rests and wakes the output.
+            lock.unlock();
+            {
+                std::lock_guard device(deviceMutex_);
+                if (rest_) rest_(false);
+            }
+            lock.lock();
+            resting_ = false;
+            restChanged_.notify_all();
+        }
         if (stopping_) break;
         passRequested_ = false;
         passRunning_ = true;
@@ -179,17 +190,19 @@ void Mixer::run() {
         if (rest && !active) {
             std::lock_guard device(deviceMutex_);
             lock.lock();
-            const bool quiet = starts_ == spell;  // no channel started since the silence began
-            restChanging_ = quiet && rest_ && !resting_;
+            // No channel started since the silence began (a start asks for a pass, after
+            // which this thread wakes the output again at once).
+            restChanging_ = starts_ == spell && rest_ && !resting_;
             lock.unlock();
             if (restChanging_) {
                 passDone_.notify_all();  // an output waiting for a pass must not hold this up
                 rest_(true);
-                resting_ = true;
             }
         }
         lock.lock();
+        if (restChanging_) resting_ = true;
         restChanging_ = false;
+        restChanged_.notify_all();
         retry_ = retry;
     }
 }
@@ -259,9 +272,12 @@ void Mixer::channelStarted() {
         requestPass();
     }
     passDone_.notify_all();  // an output pacing silence stops doing so
-    std::lock_guard device(deviceMutex_);
-    if (resting_ && rest_) rest_(false);
-    resting_ = false;
+    // The decode thread wakes a resting output; the caller returns once it has (it does
+    // not wait for any decoding). From the decode thread itself (a callback starting a
+    // channel), it does so when this callback returns.
+    if (std::this_thread::get_id() == thread_.get_id()) return;
+    std::unique_lock lock(stateMutex_);
+    restChanged_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_ || (!resting_ && !restChanging_); });
 }
 
 float Mixer::cpuPercent() const { return cpu_.load(); }

@@ -44,8 +44,9 @@ public:
     uint32_t latencyFrames() const;  // the output's buffer, frames
 
     // The output in front of this mixer: its buffer (frames not yet heard after pull() gave
-    // them) and, where it can rest, how to let it rest (true) and wake it (false). Called
-    // again with (0, nullptr) before the output goes.
+    // them) and, where it can rest, how to let it rest (true) and wake it (false), always
+    // called on the decode thread. Called again with (0, nullptr) after stop(), before the
+    // output goes (stop() wakes a resting output).
     void setOutput(uint32_t bufferFrames, std::function<void(bool)> rest);
 
     void add(std::shared_ptr<Channel> channel);
@@ -113,10 +114,11 @@ private:
     bool restRequested_ = false;
     bool restChanging_ = false;    // the decode thread is letting the output rest right now
 
-    // The output's rest control; deviceMutex_ orders resting and waking.
+    // The output's rest control (deviceMutex_), used on the decode thread only.
     std::mutex deviceMutex_;
     std::function<void(bool)> rest_;
-    bool resting_ = false;
+    bool resting_ = false;  // stateMutex_
+    std::condition_variable restChanged_;
 
     std::thread thread_;
 

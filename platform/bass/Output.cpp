@@ -102,16 +102,26 @@ Output::~Output() {
 void Output::setRunning(bool running) {
     std::lock_guard lock(stateMutex_);
     running_ = running;
-    apply();
+    if (!resting_) apply();  // a resting device takes it up when it wakes
 }
 
+// A paused SDL device still wakes its thread every period (to write silence); holding the
+// device's lock as well keeps that thread asleep until the device wakes. The lock is taken
+// and given back on the same thread (the mixer's decode thread).
 void Output::setResting(bool resting) {
     std::lock_guard lock(stateMutex_);
-    resting_ = resting && canRest_;
-    apply();
+    if (!canRest_ || resting == resting_) return;
+    resting_ = resting;
+    if (resting) {
+        SDL_PauseAudioDevice(device_, 1);
+        SDL_LockAudioDevice(device_);
+    } else {
+        apply();
+        SDL_UnlockAudioDevice(device_);
+    }
 }
 
-void Output::apply() { SDL_PauseAudioDevice(device_, running_ && !resting_ ? 0 : 1); }
+void Output::apply() { SDL_PauseAudioDevice(device_, running_ ? 0 : 1); }
 
 void Output::callback(void* self, uint8_t* stream, int length) {
     auto* output = static_cast<Output*>(self);

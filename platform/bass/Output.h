@@ -25,8 +25,9 @@ public:
     Output& operator=(const Output&) = delete;
 
     // The device plays while it is running (BASS_Start / BASS_Pause) and not resting (the
-    // mixer's: nothing to play). SDL's disk writer cannot rest: paused, it writes silence
-    // as fast as its delay lets it, so it is never paused for rest.
+    // mixer's: nothing to play; SDL's thread then sleeps). setResting is called on one
+    // thread only, the mixer's. SDL's disk writer cannot rest: paused, it writes silence as
+    // fast as its delay lets it, so it is never paused for rest.
     void setRunning(bool running);
     void setResting(bool resting);
     bool canRest() const { return canRest_; }
