@@ -34,6 +34,7 @@ Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, Chan
       decoding_((flags & BASS_STREAM_DECODE) != 0),
       source_(std::move(source)),
       mixer_(mixer),
+      syncThread_(Library::instance().syncThread()),
       deviceRate_(mixer->rate()),
       format_(source_->format()),
       flags_(flags) {
@@ -453,7 +454,9 @@ void Channel::fireSyncs(DWORD type, uintptr_t data) {
 }
 
 void Channel::postSync(const Sync& s, uintptr_t data) {
-    if (auto thread = Library::instance().syncThread())
+    // Not through the library's lock: this runs on the output's thread too, inside SDL's
+    // device lock, which the library's lock is held around elsewhere (BASS_Start, BASS_Pause).
+    if (auto thread = syncThread_.lock())
         thread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
 }
 
