@@ -453,7 +453,10 @@ void Channel::fireSyncs(DWORD type, uintptr_t data) {
 }
 
 void Channel::postSync(const Sync& s, uintptr_t data) {
-    if (auto thread = Library::instance().syncThread())
+    // The mixer's sync thread, not the library's: this runs in the output's callback too,
+    // which holds SDL's device lock, and the library's lock is held around SDL calls.
+    auto mixer = mixer_.lock();
+    if (auto thread = mixer ? mixer->syncThread() : nullptr)
         thread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
 }
 

@@ -42,6 +42,7 @@ public:
     uint32_t rate() const { return rate_; }
     bool realtime() const { return realtime_; }
     uint32_t latencyFrames() const;  // the output's buffer, frames
+    const std::shared_ptr<SyncThread>& syncThread() const { return syncs_; }
 
     // The output in front of this mixer: its buffer (frames not yet heard after pull() gave
     // them) and, where it can rest, how to let it rest (true) and wake it (false), always
@@ -77,6 +78,7 @@ private:
     bool mixBlock(int16_t* out, size_t frames, bool decodeFirst);
     void noticeHeard();
     void requestPass();  // stateMutex_ held
+    std::function<void(bool)> restControl();
     void account(uint64_t startNs);
     std::vector<std::shared_ptr<Channel>> snapshot() const;
 
@@ -114,7 +116,7 @@ private:
     bool restRequested_ = false;
     bool restChanging_ = false;    // the decode thread is letting the output rest right now
 
-    // The output's rest control (deviceMutex_), used on the decode thread only.
+    // The output's rest control (deviceMutex_, a leaf), called on the decode thread only.
     std::mutex deviceMutex_;
     std::function<void(bool)> rest_;
     bool resting_ = false;  // stateMutex_
