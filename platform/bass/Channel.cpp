@@ -34,6 +34,7 @@ Channel::Channel(DWORD handle, std::unique_ptr<Source> source, DWORD flags, Chan
       decoding_((flags & BASS_STREAM_DECODE) != 0),
       source_(std::move(source)),
       mixer_(mixer),
+      syncThread_(Library::instance().syncThread()),
       deviceRate_(mixer->rate()),
       format_(source_->format()),
       flags_(flags) {
@@ -453,10 +454,9 @@ void Channel::fireSyncs(DWORD type, uintptr_t data) {
 }
 
 void Channel::postSync(const Sync& s, uintptr_t data) {
-    // The mixer's sync thread, not the library's: this runs in the output's callback too,
-    // which holds SDL's device lock, and the library's lock is held around SDL calls.
-    auto mixer = mixer_.lock();
-    if (auto thread = mixer ? mixer->syncThread() : nullptr)
+    // Not through the library's lock: this runs on the output's thread too, inside SDL's
+    // device lock, which the library's lock is held around elsewhere (BASS_Start, BASS_Pause).
+    if (auto thread = syncThread_.lock())
         thread->post(handle_, s.handle, [s, channel = handle_, data] { s.proc(s.handle, channel, data, s.user); });
 }
 

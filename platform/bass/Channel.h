@@ -188,6 +188,7 @@ private:
     std::recursive_mutex mutex_;
     std::unique_ptr<Source> source_;
     std::weak_ptr<Mixer> mixer_;
+    std::weak_ptr<SyncThread> syncThread_;  // the device's, for posting syncs
     const uint32_t deviceRate_;
     SourceFormat format_;
     std::optional<uint64_t> lengthFrames_;  // the source's, as of its last read or seek

@@ -42,7 +42,6 @@ public:
     uint32_t rate() const { return rate_; }
     bool realtime() const { return realtime_; }
     uint32_t latencyFrames() const;  // the output's buffer, frames
-    const std::shared_ptr<SyncThread>& syncThread() const { return syncs_; }
 
     // The output in front of this mixer: its buffer (frames not yet heard after pull() gave
     // them) and, where it can rest, how to let it rest (true) and wake it (false), always
