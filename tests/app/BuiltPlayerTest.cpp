@@ -85,8 +85,6 @@ protected:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SDL_AUDIODRIVER", "dummy");
         env.insert("XDG_CONFIG_HOME", root.path() + "/config");
-        // Allocations the audio device keeps until the process ends are not the subject here.
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
         player.setProcessEnvironment(env);
         player.setWorkingDirectory(root.path());
         player.setProcessChannelMode(QProcess::ForwardedChannels);

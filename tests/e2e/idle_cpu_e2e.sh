@@ -55,7 +55,11 @@ settle() {
 }
 stop_player() {
   kill -TERM "$player_pid" 2>/dev/null
-  e2e_ended "$player_pid" 15 || { fail "the player did not end"; kill -KILL "$player_pid"; wait "$player_pid" 2>/dev/null; }
+  if e2e_ended "$player_pid" 15; then
+    [ "$code" -eq 0 ] || fail "exit code $code after SIGTERM"  # a sanitizer build's findings too
+  else
+    fail "the player did not end"; kill -KILL "$player_pid"; wait "$player_pid" 2>/dev/null
+  fi
   player_pid=""
 }
 settings() { printf '[General]\nPath=%s\nShuffle=0\nPanel=0\n' "$work/music" > "$work/config/Velkor/Aubadine/1.0.ini"; }

@@ -74,7 +74,12 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 kill -TERM "$player_pid" 2>/dev/null
-e2e_ended "$player_pid" 10 || fail "the player did not end on SIGTERM"
+if e2e_ended "$player_pid" 10; then
+  # In a sanitizer build the exit code also says whether it found errors or leaks.
+  [ "$code" -eq 0 ] || fail "exit code $code after SIGTERM"
+else
+  fail "the player did not end on SIGTERM"
+fi
 player_pid=""
 
 segments=$("$PROBE" segments "$work/capture.raw" | awk '$2 >= 1.0')

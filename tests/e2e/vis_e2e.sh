@@ -83,14 +83,17 @@ elif ! awk -v a="$x1" -v b="$x2" 'BEGIN { exit !(b > a + 0.1) }'; then
 fi
 
 # ---- the player quits: aubavis waits again, and finds the next player ----
-kill -TERM "$player_pid"; wait "$player_pid" 2>/dev/null; player_pid=""
+# (Its exit code also carries what a sanitizer build found, leaks included.)
+kill -TERM "$player_pid"; wait "$player_pid" 2>/dev/null; code=$?; player_pid=""
+[ "$code" -eq 0 ] || fail "exit code $code after SIGTERM"
 wait_for 5 caption_has "waiting for Lirren" || fail "aubavis did not notice that the player quit"
 "$PLAYER" > "$work/player2.log" 2>&1 &
 player_pid=$!
 wait_for 15 caption_has "tone-" || fail "aubavis did not reconnect to the new player"
 sleep 1
 shot vis-03-reconnected
-kill -TERM "$player_pid"; wait "$player_pid" 2>/dev/null; player_pid=""
+kill -TERM "$player_pid"; wait "$player_pid" 2>/dev/null; code=$?; player_pid=""
+[ "$code" -eq 0 ] || fail "exit code $code after the second SIGTERM"
 
 if [ "$failures" -gt 0 ]; then
   log "$failures failure(s)"
