@@ -64,6 +64,11 @@ void Mixer::setOutput(uint32_t bufferFrames, std::function<void(bool)> rest) {
     rest_ = std::move(rest);
 }
 
+std::function<void(bool)> Mixer::restControl() {
+    std::lock_guard device(deviceMutex_);
+    return rest_;
+}
+
 void Mixer::add(std::shared_ptr<Channel> channel) {
     std::lock_guard lock(listMutex_);
     if (std::find(channels_.begin(), channels_.end(), channel) == channels_.end())
@@ -146,10 +151,7 @@ void Mixer::run() {
             // A channel started (or the library ends): the output plays again, before the
             // first sound. Only this thread rests and wakes the output.
             lock.unlock();
-            {
-                std::lock_guard device(deviceMutex_);
-                if (rest_) rest_(false);
-            }
+            if (auto rest = restControl()) rest(false);
             lock.lock();
             resting_ = false;
             restChanged_.notify_all();
@@ -188,15 +190,18 @@ void Mixer::run() {
         account(start);
 
         if (rest && !active) {
-            std::lock_guard device(deviceMutex_);
+            // Order: SDL's device lock (held while resting) before any lock of the mixer's,
+            // so none of them is held when the output goes to rest.
+            const auto control = restControl();
             lock.lock();
             // No channel started since the silence began (a start asks for a pass, after
             // which this thread wakes the output again at once).
-            restChanging_ = starts_ == spell && rest_ && !resting_;
+            const bool resting = starts_ == spell && control && !resting_;
+            restChanging_ = resting;
             lock.unlock();
-            if (restChanging_) {
+            if (resting) {
                 passDone_.notify_all();  // an output waiting for a pass must not hold this up
-                rest_(true);
+                control(true);
             }
         }
         lock.lock();

@@ -77,6 +77,7 @@ private:
     bool mixBlock(int16_t* out, size_t frames, bool decodeFirst);
     void noticeHeard();
     void requestPass();  // stateMutex_ held
+    std::function<void(bool)> restControl();
     void account(uint64_t startNs);
     std::vector<std::shared_ptr<Channel>> snapshot() const;
 
@@ -114,7 +115,7 @@ private:
     bool restRequested_ = false;
     bool restChanging_ = false;    // the decode thread is letting the output rest right now
 
-    // The output's rest control (deviceMutex_), used on the decode thread only.
+    // The output's rest control (deviceMutex_, a leaf), called on the decode thread only.
     std::mutex deviceMutex_;
     std::function<void(bool)> rest_;
     bool resting_ = false;  // stateMutex_

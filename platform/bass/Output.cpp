@@ -99,8 +99,10 @@ Output::~Output() {
     quitAudio();
 }
 
+// Both flags are written before the other is read (sequentially consistent atomics), so
+// whichever of setRunning and a wake comes last applies the running state; no lock of ours
+// is held around SDL's device lock, which a resting device holds for a long time.
 void Output::setRunning(bool running) {
-    std::lock_guard lock(stateMutex_);
     running_ = running;
     if (!resting_) apply();  // a resting device takes it up when it wakes
 }
@@ -109,7 +111,6 @@ void Output::setRunning(bool running) {
 // device's lock as well keeps that thread asleep until the device wakes. The lock is taken
 // and given back on the same thread (the mixer's decode thread).
 void Output::setResting(bool resting) {
-    std::lock_guard lock(stateMutex_);
     if (!canRest_ || resting == resting_) return;
     resting_ = resting;
     if (resting) {

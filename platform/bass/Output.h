@@ -6,9 +6,9 @@
 // writes everything the mixer produces to that file as fast as the mixer can render it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace aubadine::bass {
@@ -40,14 +40,13 @@ public:
 private:
     static void callback(void* self, uint8_t* stream, int length);
 
-    void apply();  // stateMutex_ held
+    void apply();
 
     std::shared_ptr<Mixer> mixer_;
     uint32_t device_ = 0;  // SDL_AudioDeviceID
     bool canRest_ = true;
-    std::mutex stateMutex_;
-    bool running_ = false;
-    bool resting_ = false;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> resting_{false};
     uint32_t bufferFrames_ = 0;
     std::string driver_;
 };
